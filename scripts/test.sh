@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Every test of the project: installs what is missing, checks the layout of the code, builds the three
+# configurations, runs the native tests (sanitizers on) and the Windows tests under Wine and Xvfb.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh || exit 1
+
+failed=0
+step() {
+  echo "== $*"
+  "$@" || { echo "== failed: $*" >&2; failed=1; }
+}
+
+check_format() {
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+}
+
+check_product() {
+  local info
+  info=$(file build/win32/installer/Install.exe)
+  echo "$info"
+  [[ $info == *"PE32 executable (GUI) Intel 80386"* ]]
+}
+
+step check_format
+for preset in native win32 win64-test; do
+  step cmake --preset "$preset" >/dev/null
+  step cmake --build --preset "$preset"
+done
+step check_product
+step ctest --preset native
+step xvfb-run -a -s '-screen 0 1024x768x24' ctest --preset win64-test
+WINEPREFIX=$PWD/build/win64-test/wineprefix wineserver -k 2>/dev/null || true
+exit $failed
