@@ -1,0 +1,32 @@
+#pragma once
+
+// The SOAP interface of the query service and the factory of its proxy.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// The query service's one operation. Texts are UTF-8; the result is the reply exactly as the
+// service sent it, one byte per character.
+class server_ValidadorPortType {
+public:
+  virtual ~server_ValidadorPortType() = default;
+  virtual std::string selectxml(const std::string &senha, const std::string &sql, const std::string &options) = 0;
+};
+
+// Default WSDL location and service address, shared by every query client of the process.
+extern std::string WSDLPadrao;
+extern std::string URLPadrao;
+
+class THTTPRIO;
+
+// A proxy for the service at `Addr` (empty: WSDLPadrao or URLPadrao). The reference owns a proxy the
+// factory made; a proxy given by the caller stays the caller's. Failures throw Exception.
+std::shared_ptr<server_ValidadorPortType> GetValidadorPortType(bool UseWSDL = false, const std::string &Addr = "",
+                                                               THTTPRIO *HTTPRIO = nullptr);
+
+// Answers every selectxml call of the process in-process instead of over HTTP, for tests and
+// benchmarks; an empty function restores HTTP.
+using SelectXmlTransport = std::function<std::string(const std::string &url, const std::string &senha,
+                                                     const std::string &sql, const std::string &options)>;
+void SetSelectXmlTransport(SelectXmlTransport transport);
