@@ -11,7 +11,8 @@
 class server_ValidadorPortType {
 public:
   virtual ~server_ValidadorPortType() = default;
-  virtual std::string selectxml(const std::string &senha, const std::string &sql, const std::string &options) = 0;
+  virtual std::string selectxml(const std::string &senha, const std::string &sql,
+                                const std::string &options) = 0;
 };
 
 // Default WSDL location and service address, shared by every query client of the process.
@@ -22,8 +23,8 @@ class THTTPRIO;
 
 // A proxy for the service at `Addr` (empty: WSDLPadrao or URLPadrao). The reference owns a proxy the
 // factory made; a proxy given by the caller stays the caller's. Failures throw Exception.
-std::shared_ptr<server_ValidadorPortType> GetValidadorPortType(bool UseWSDL = false, const std::string &Addr = "",
-                                                               THTTPRIO *HTTPRIO = nullptr);
+std::shared_ptr<server_ValidadorPortType>
+GetValidadorPortType(bool UseWSDL = false, const std::string &Addr = "", THTTPRIO *HTTPRIO = nullptr);
 
 // Answers every selectxml call of the process in-process instead of over HTTP, for tests and
 // benchmarks; an empty function restores HTTP.
