@@ -221,9 +221,11 @@ void ZipArchive::read_central_directory() {
   if (at != directory.size())
     fail("has a damaged central directory: it holds more than its entries");
 
+  // Before the local headers are read, entries can only be seen to share one; afterwards, their data.
+  check_overlaps();
   for (ZipEntry &entry : entries_)
     check_local_header(entry, directory_offset);
-  check_layout();
+  check_overlaps();
   check_paths();
 }
 
@@ -314,7 +316,7 @@ void ZipArchive::check_local_header(ZipEntry &entry, uint64_t data_limit) {
     fail(entry, "has data that runs past the archive's data");
 }
 
-void ZipArchive::check_layout() {
+void ZipArchive::check_overlaps() {
   std::vector<size_t> order(entries_.size());
   std::iota(order.begin(), order.end(), 0);
   std::sort(order.begin(), order.end(),
@@ -322,9 +324,10 @@ void ZipArchive::check_layout() {
   for (size_t i = 1; i < order.size(); ++i) {
     const ZipEntry &before = entries_[order[i - 1]];
     const ZipEntry &after = entries_[order[i]];
-    if (before.data_offset + before.compressed_size > after.header_offset)
-      fail(after,
-           "overlaps the data of entry \"" + shown_name(before.raw_name, before.flags & flag_utf8) + "\"");
+    uint64_t end =
+        before.data_offset ? before.data_offset + before.compressed_size : before.header_offset + 1;
+    if (end > after.header_offset)
+      fail(after, "overlaps entry \"" + shown_name(before.raw_name, before.flags & flag_utf8) + "\"");
   }
 }
 
