@@ -12,8 +12,8 @@ bool TDataXML::IsOnLine() {
   bool answered = false;
   for (int attempt = 0; attempt < 2 && !answered; ++attempt) {
     try {
-      reply = GetValidadorPortType(false, "", nullptr)->selectxml(reply_text::todays_password(),
-                                                                  "select NOW() 'AGORA'", "");
+      reply = GetValidadorPortType(false, "", nullptr)
+                  ->selectxml(reply_text::todays_password(), "select NOW() 'AGORA'", "");
       answered = true;
     } catch (const std::exception &) {
     }

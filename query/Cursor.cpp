@@ -53,12 +53,15 @@ std::string element_value(pugi::xml_node field) {
   throw Exception("O campo não contém somente texto");
 }
 
-bool carries_base64(std::string_view type) { return type == "252" || type == "253" || type == "254"; }
+bool carries_base64(std::string_view type) {
+  return type == "252" || type == "253" || type == "254";
+}
 
 } // namespace
 
 const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
-  if (FResultSet.doc == FDoc.get() && FResultSet.script == FScript && FResultSet.script_index == FScript_Index)
+  if (FResultSet.doc == FDoc.get() && FResultSet.script == FScript &&
+      FResultSet.script_index == FScript_Index)
     return FResultSet;
   pugi::xml_node holder = FDoc->document_element();
   int64_t rows_at = 1;

@@ -72,8 +72,8 @@ void TDataXML::ExecutaPassos(bool Compactado, bool &Result) {
   FResultSet = ResultSet{};
   FScriptLoaded = false;
   auto doc = std::make_unique<pugi::xml_document>();
-  pugi::xml_parse_result parsed =
-      doc->load_buffer(FXML.data(), FXML.size(), pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_utf8);
+  pugi::xml_parse_result parsed = doc->load_buffer(
+      FXML.data(), FXML.size(), pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_utf8);
   if (!parsed)
     throw Exception(std::string("Resposta XML inválida: ") + parsed.description() + " (posição " +
                     std::to_string(parsed.offset) + ")");

@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string_view entry_name(const std::string &entry) { return std::string_view(entry).substr(0, entry.find('=')); }
+std::string_view entry_name(const std::string &entry) {
+  return std::string_view(entry).substr(0, entry.find('='));
+}
 
 } // namespace
 
@@ -20,7 +22,9 @@ TDataXML::TDataXML() {
   URLPadrao.clear();
 }
 
-TDataXML::~TDataXML() { Close(); }
+TDataXML::~TDataXML() {
+  Close();
+}
 
 void TDataXML::Close() {
   FScript_Count = 0;

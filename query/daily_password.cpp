@@ -20,13 +20,15 @@ int64_t days_from_civil(int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool leap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 } // namespace
 
 std::string daily_password(int day, int month, int year) {
-  unsigned long number = static_cast<unsigned long>(day) * 1000000ul + static_cast<unsigned long>(month) * 10000ul +
-                         static_cast<unsigned long>(year);
+  unsigned long number = static_cast<unsigned long>(day) * 1000000ul +
+                         static_cast<unsigned long>(month) * 10000ul + static_cast<unsigned long>(year);
   char hex[32];
   std::snprintf(hex, sizeof hex, "%02lX", number);
   return hex;

@@ -10,7 +10,9 @@
 namespace reply_text {
 namespace {
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool matches_at(std::string_view text, size_t at, std::string_view lower_needle) {
   for (size_t k = 0; k < lower_needle.size(); ++k)
@@ -115,7 +117,11 @@ std::string select_rows(std::string_view reply) {
   return std::string(reply.substr(open + 1, close - open - 1));
 }
 
-int32_t to_int32(std::string_view text) { return to_integer<int32_t>(text); }
-int64_t to_int64(std::string_view text) { return to_integer<int64_t>(text); }
+int32_t to_int32(std::string_view text) {
+  return to_integer<int32_t>(text);
+}
+int64_t to_int64(std::string_view text) {
+  return to_integer<int64_t>(text);
+}
 
 } // namespace reply_text

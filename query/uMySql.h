@@ -36,8 +36,8 @@ public:
   bool ServidorMS(const std::string &Nome, const std::string &Usuario, const std::string &Password);
   bool IsOnLine();
 
-  // Cursor.
-  bool EOF() const { return FPosition > FRecordCount; }
+  // Cursor. The end test is Eof: EOF is the C library's macro and cannot name a member.
+  bool Eof() const { return FPosition > FRecordCount; }
   void First() { FPosition = 1; }
   void Next();
   void Previous();
