@@ -175,9 +175,10 @@ int main(int argc, char **argv) {
     std::cerr << usage;
     return bad_arguments;
   }
+  std::string saved;
   try {
     if (!o.reply.empty()) {
-      std::string saved = read_file(o.reply);
+      saved = read_file(o.reply);
       o.script = reply_text::find_lowered(saved, "<script") != std::string::npos;
       SetSelectXmlTransport([&saved](const std::string &, const std::string &, const std::string &,
                                      const std::string &) { return saved; });
