@@ -7,7 +7,9 @@
 #include <zlib.h>
 
 #include <climits>
+#include <cstring>
 #include <list>
+#include <memory>
 
 namespace reply_text {
 namespace {
@@ -32,16 +34,20 @@ std::string inflate_zlib(std::string_view compressed) {
   Inflater z;
   z.stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(compressed.data()));
   // Chunks, joined once at the end, so that growing the output never holds two copies of it.
-  std::list<std::string> chunks;
+  struct Chunk {
+    std::unique_ptr<char[]> bytes;
+    size_t size;
+  };
+  std::list<Chunk> chunks;
   size_t total = 0;
   size_t remaining_in = compressed.size();
   int status = Z_OK;
   while (status != Z_STREAM_END) {
     if (total >= largest_reply)
       throw Exception("Resposta descompactada grande demais");
-    std::string &chunk = chunks.emplace_back(chunk_size, '\0');
-    z.stream.next_out = reinterpret_cast<Bytef *>(chunk.data());
-    z.stream.avail_out = static_cast<uInt>(chunk.size());
+    Chunk &chunk = chunks.emplace_back(Chunk{std::unique_ptr<char[]>(new char[chunk_size]), 0});
+    z.stream.next_out = reinterpret_cast<Bytef *>(chunk.bytes.get());
+    z.stream.avail_out = static_cast<uInt>(chunk_size);
     while (z.stream.avail_out > 0 && status != Z_STREAM_END) {
       if (z.stream.avail_in == 0) {
         if (remaining_in == 0)
@@ -54,14 +60,13 @@ std::string inflate_zlib(std::string_view compressed) {
       if (status != Z_OK && status != Z_STREAM_END)
         throw Exception("Resposta compactada inválida");
     }
-    chunk.resize(chunk.size() - z.stream.avail_out);
-    total += chunk.size();
+    chunk.size = chunk_size - z.stream.avail_out;
+    total += chunk.size;
   }
-  std::string reply;
-  reply.reserve(total);
-  while (!chunks.empty()) {
-    reply += chunks.front();
-    chunks.pop_front();
+  std::string reply(total, '\0');
+  for (size_t at = 0; !chunks.empty(); chunks.pop_front()) {
+    std::memcpy(reply.data() + at, chunks.front().bytes.get(), chunks.front().size);
+    at += chunks.front().size;
   }
   return reply;
 }

@@ -90,7 +90,8 @@ std::string status_code(std::string_view reply) {
 }
 
 std::optional<std::string> element_text(std::string_view reply, std::string_view lower_name) {
-  std::string tag = "<" + std::string(lower_name);
+  std::string tag(1, '<');
+  tag += lower_name;
   size_t open = find_lowered(reply, tag);
   if (open == std::string_view::npos)
     throw Exception("A resposta não tem o elemento " + std::string(lower_name));

@@ -312,8 +312,11 @@ TEST(TDataXML, SalvarXMLSavesTheParsedReply) {
   q.SetPathXML(path);
   ASSERT_TRUE(q.Execute());
   EXPECT_EQ(q.PathXML(), path + "DataXML.xml");
-  std::ifstream saved(folder / "a" / "b" / "DataXML.xml", std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+  std::string text;
+  {
+    std::ifstream saved(folder / "a" / "b" / "DataXML.xml", std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(saved), std::istreambuf_iterator<char>());
+  }
   EXPECT_NE(text.find("<codigo>000</codigo>"), std::string::npos);
 
   // The saved reply loads again as it was.
