@@ -15,6 +15,18 @@ public:
                                 const std::string &options) = 0;
 };
 
+// How the interface is registered: the names every proxy uses on the wire and in WSDL mode. No
+// invocation options, so messages are RPC style with SOAP 1.1 section 5 encoding.
+namespace ValidadorRegistration {
+inline constexpr const char *Namespace = "uri:server.Validador";
+inline constexpr const char *PortTypeName = "server.ValidadorPortType";
+inline constexpr const char *Encoding = "ISO-8859-1";
+inline constexpr const char *Documentation = "";
+inline constexpr const char *SOAPAction = "uri:server.Validador/Validador";
+inline constexpr const char *ServiceName = "server.Validador";
+inline constexpr const char *PortName = "server.ValidadorPort";
+} // namespace ValidadorRegistration
+
 // Default WSDL location and service address, shared by every query client of the process.
 extern std::string WSDLPadrao;
 extern std::string URLPadrao;
