@@ -1,0 +1,225 @@
+// The cursor over the rows of the current result set and the access to its fields and columns.
+
+#include "reply_text.h"
+#include "uMySql.h"
+
+#include "Exception.h"
+#include "text.h"
+
+namespace {
+
+[[noreturn]] void out_of_range(int64_t index) {
+  throw Exception("Índice da lista fora dos limites (" + std::to_string(index) + ")");
+}
+
+pugi::xml_node child_at(pugi::xml_node parent, int64_t index) {
+  if (index >= 0) {
+    pugi::xml_node child = parent.first_child();
+    for (int64_t i = 0; child && i < index; ++i)
+      child = child.next_sibling();
+    if (child)
+      return child;
+  }
+  out_of_range(index);
+}
+
+std::string_view local_name(pugi::xml_node node) {
+  std::string_view name = node.name();
+  size_t colon = name.find(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+bool named(pugi::xml_node node, std::string_view upper) {
+  return node.type() == pugi::node_element && (node.name() == upper || local_name(node) == upper);
+}
+
+pugi::xml_node child_named(pugi::xml_node parent, std::string_view upper) {
+  for (pugi::xml_node child : parent.children())
+    if (named(child, upper))
+      return child;
+  return {};
+}
+
+// The text of a field element; only an element holding a single piece of text (or none) has one.
+std::string element_value(pugi::xml_node field) {
+  if (field.type() != pugi::node_element)
+    throw Exception("O campo não é um elemento");
+  pugi::xml_node child = field.first_child();
+  if (!child)
+    return field.value();
+  if (*field.value() == '\0' && !child.next_sibling() &&
+      (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata))
+    return child.value();
+  throw Exception("O campo não contém somente texto");
+}
+
+bool carries_base64(std::string_view type) {
+  return type == "252" || type == "253" || type == "254";
+}
+
+} // namespace
+
+const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
+  if (FResultSet.doc == FDoc.get() && FResultSet.script == FScript &&
+      FResultSet.script_index == FScript_Index)
+    return FResultSet;
+  pugi::xml_node holder = FDoc->document_element();
+  int64_t rows_at = 1;
+  if (FScript) {
+    holder = child_at(holder, FScript_Index);
+    rows_at = 0;
+  }
+  pugi::xml_node rows = child_at(holder, rows_at);
+  pugi::xml_node definitions = child_at(holder, rows_at + 1);
+  ResultSet set;
+  for (pugi::xml_node row : rows.children())
+    set.rows.push_back(row);
+  for (pugi::xml_node definition : definitions.children())
+    set.definitions.push_back(definition);
+  set.doc = FDoc.get();
+  set.script = FScript;
+  set.script_index = FScript_Index;
+  FResultSet = std::move(set);
+  return FResultSet;
+}
+
+pugi::xml_node TDataXML::CurrentRow(const ResultSet &Set) const {
+  if (static_cast<size_t>(FPosition - 1) >= Set.rows.size())
+    out_of_range(FPosition - 1);
+  return Set.rows[static_cast<size_t>(FPosition - 1)];
+}
+
+void TDataXML::Next() {
+  if (FPosition > FRecordCount)
+    Report(5, "Fim do Registro", "Fim do Registro");
+  else
+    ++FPosition;
+}
+
+void TDataXML::Previous() {
+  if (FPosition < 1)
+    Report(4, "Início do Registro", "Início do Registro");
+  else
+    --FPosition;
+}
+
+static const char *const no_data = "DataXML não foi criado ou SQL não retornou registros.";
+static const char *const bad_index = "Valor inválido para ocorrência de valor";
+
+int32_t TDataXML::FieldsCount() {
+  if (!Guarded()) {
+    Report(6, no_data, no_data);
+    return 0;
+  }
+  return static_cast<int32_t>(CurrentResultSet().definitions.size());
+}
+
+std::string TDataXML::FieldName(int32_t Indice) {
+  if (!Guarded()) {
+    Report(6, no_data, no_data);
+    return "";
+  }
+  if (Indice < 0) {
+    Report(11, bad_index, bad_index);
+    return "";
+  }
+  const ResultSet &set = CurrentResultSet();
+  if (static_cast<size_t>(Indice) >= set.definitions.size()) {
+    Report(14, "Erro inesperado ao retornar nome do campo.", "Erro inesperado ao retornar nome do campo");
+    return "";
+  }
+  return std::string(local_name(set.definitions[static_cast<size_t>(Indice)]));
+}
+
+std::string TDataXML::FieldByIndex(int32_t Indice) {
+  if (!Guarded()) {
+    Report(6, no_data, no_data);
+    return "";
+  }
+  if (Indice < 0) {
+    Report(11, bad_index, bad_index);
+    return "";
+  }
+  const ResultSet &set = CurrentResultSet();
+  try {
+    std::string value = element_value(child_at(CurrentRow(set), Indice));
+    return carries_base64(FieldType(FieldName(Indice))) ? DecodificaBase64(value) : value;
+  } catch (const std::exception &) {
+    Report(12, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
+    return "";
+  }
+}
+
+std::string TDataXML::FieldByName(const std::string &Field) {
+  if (!Guarded()) {
+    Report(6, no_data, no_data);
+    return "";
+  }
+  std::string name = text::upper_ascii(Field);
+  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), name);
+  if (!field) {
+    Report(7, "Nome do campo não foi encontrado.", "Nome do campo não foi encontrado.");
+    return "";
+  }
+  try {
+    std::string value = element_value(field);
+    return carries_base64(FieldType(name)) ? DecodificaBase64(value) : value;
+  } catch (const std::exception &) {
+    Report(8, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
+    return "";
+  }
+}
+
+bool TDataXML::FieldExist(const std::string &Field) {
+  if (!Guarded())
+    return false;
+  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), text::upper_ascii(Field));
+  if (!field)
+    return false;
+  try {
+    element_value(field);
+    return true;
+  } catch (const std::exception &) {
+    return false;
+  }
+}
+
+namespace {
+
+pugi::xml_node definition_named(const std::vector<pugi::xml_node> &definitions, std::string_view upper) {
+  for (pugi::xml_node definition : definitions)
+    if (named(definition, upper))
+      return definition;
+  return {};
+}
+
+} // namespace
+
+std::string TDataXML::FieldType(const std::string &Field) {
+  if (!Guarded())
+    return "";
+  pugi::xml_node definition = definition_named(CurrentResultSet().definitions, text::upper_ascii(Field));
+  return definition.attribute("tipo").value();
+}
+
+int64_t TDataXML::FieldSize(const std::string &Field) {
+  if (!Guarded())
+    return 0;
+  pugi::xml_node definition = definition_named(CurrentResultSet().definitions, text::upper_ascii(Field));
+  if (!definition)
+    return 0;
+  return reply_text::to_int64(definition.attribute("tamanho").value());
+}
+
+void TDataXML::SetScript_Index(int32_t Value) {
+  if (!FScriptLoaded || Value > FScript_Count)
+    return;
+  EscolheScript(Value);
+}
+
+void TDataXML::EscolheScript(int32_t Index) {
+  FScript_Index = Index;
+  FPosition = 1;
+  pugi::xml_node rows = child_at(child_at(FDoc->document_element(), Index), 0);
+  FRecordCount = reply_text::to_int32(rows.attribute("rows").value());
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+// TDataXML, the remote query client: runs SQL on the query service through `selectxml` and serves
+// the XML reply as a read-only record set.
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The runtime's date-time: days since 30 December 1899, the time of day as the fraction.
+using TDateTime = double;
+
+class TDataXML {
+public:
+  TDataXML();
+  virtual ~TDataXML();
+  TDataXML(const TDataXML &) = delete;
+  TDataXML &operator=(const TDataXML &) = delete;
+
+  void Close();
+
+  // Run SQL once on the service; ExecuteZ asks for a compressed reply. True when a result set, or the
+  // answer that there are no rows, was obtained.
+  bool Execute() { return Executa(false); }
+  bool ExecuteZ() { return Executa(true); }
+
+  void GravaParam(const std::string &NomeParametro, const std::string &Value);
+  std::string LeParam(const std::string &NomeParametro) const;
+  std::string LeIndex(int32_t Index) const;
+
+  bool ServidorWS(const std::string &Nome);
+  bool ServidorMS(const std::string &Nome, const std::string &Usuario, const std::string &Password);
+  bool IsOnLine();
+
+  // Cursor. The end test is Eof: EOF is the C library's macro and cannot name a member.
+  bool Eof() const { return FPosition > FRecordCount; }
+  void First() { FPosition = 1; }
+  void Next();
+  void Previous();
+  void Last() { FPosition = FRecordCount; }
+
+  // Fields of the current row and the description of the columns.
+  int32_t FieldsCount();
+  std::string FieldName(int32_t Indice);
+  std::string FieldByIndex(int32_t Indice);
+  std::string FieldByName(const std::string &Field);
+  bool FieldExist(const std::string &Field);
+  std::string FieldType(const std::string &Field);
+  int64_t FieldSize(const std::string &Field);
+
+  // Properties.
+  const std::string &SQL() const { return FSQL; }
+  void SetSQL(const std::string &Value) { FSQL = Value; }
+  const std::string &RedeID() const { return FREDE; }
+  void SetRedeID(const std::string &Value) { FREDE = Value; }
+  bool Script() const { return FScript; }
+  void SetScript(bool Value) { FScript = Value; }
+  int32_t Script_Count() const { return FScript_Count; }
+  int32_t Script_Index() const { return FScript_Index; }
+  void SetScript_Index(int32_t Value);
+  int32_t RecordCount() const { return FRecordCount; }
+  int32_t Position() const { return FPosition; }
+  int32_t ParamCount() const { return FParamCount; }
+  int32_t Erro() const { return FErro; }
+  const std::string &Error() const { return FError; }
+  int64_t LastID() const { return FLastID; }
+  bool NotFound() const { return FNotFound; }
+  void SetNotFound(bool Value) { FNotFound = Value; }
+  bool ShowErrors() const { return FShowErrors; }
+  void SetShowErrors(bool Value) { FShowErrors = Value; }
+  bool SalvarXML() const { return FSalvarXML; }
+  void SetSalvarXML(bool Value) { FSalvarXML = Value; }
+  const std::string &PathXML() const { return FPathXML; }
+  void SetPathXML(const std::string &Value) { FPathXML = Value; }
+  TDateTime SYSDate();
+
+private:
+  // The rows and definitions of the current result set, found once per document and choice of result
+  // set, so that walking the rows costs one step per row.
+  struct ResultSet {
+    const pugi::xml_document *doc = nullptr;
+    bool script = false;
+    int32_t script_index = 0;
+    std::vector<pugi::xml_node> rows;
+    std::vector<pugi::xml_node> definitions;
+  };
+
+  // Fills empty service addresses with the built-in defaults.
+  static void UsaEnderecosPadrao();
+  bool Executa(bool Compactado);
+  void ExecutaPassos(bool Compactado, bool &Result);
+  void SalvaDocumento();
+  void EscolheScript(int32_t Index);
+  bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
+  const ResultSet &CurrentResultSet();
+  pugi::xml_node CurrentRow(const ResultSet &Set) const;
+  void Report(int32_t Code, const char *Stored, const char *Raised);
+
+  int32_t FScript_Count = 0;
+  int32_t FScript_Index = 0;
+  std::vector<std::string> FParametro;
+  bool FScript = false;
+  std::string FSQL;
+  std::string FREDE;
+  int32_t FRecordCount = -1;
+  int32_t FParamCount = 0;
+  int32_t FPosition = 0;
+  int32_t FErro = 0;
+  int64_t FLastID = 0;
+  std::string FError;
+  std::string FXML;
+  TDateTime FDatetime = 0;
+  std::unique_ptr<pugi::xml_document> FDoc;
+  bool FNotFound = false;
+  bool FShowErrors = true;
+  bool FSalvarXML = false;
+  std::string FPathXML;
+  std::string FMS;
+  std::string FMSU;
+  std::string FMSP;
+
+  // The held document came from a script-mode execution that found its result sets.
+  bool FScriptLoaded = false;
+  ResultSet FResultSet;
+};
+
+// Base64 text to text: UTF-8, UTF-16 LE or UTF-16 BE after a byte-order mark, else Windows-1252.
+// Characters outside the base64 alphabet are skipped. The result is UTF-8; a failure gives "".
+std::string DecodificaBase64(std::string_view Text);
