@@ -15,6 +15,17 @@ std::string_view entry_name(const std::string &entry) {
   return std::string_view(entry).substr(0, entry.find('='));
 }
 
+// Entries are ordered by their length in characters, as UTF-16 counts them.
+size_t text_length(const std::string &entry) {
+  size_t units = 0;
+  for (char c : entry) {
+    auto b = static_cast<unsigned char>(c);
+    units += (b & 0xC0) != 0x80;
+    units += b >= 0xF0;
+  }
+  return units;
+}
+
 } // namespace
 
 TDataXML::TDataXML() {
@@ -63,8 +74,9 @@ void TDataXML::GravaParam(const std::string &NomeParametro, const std::string &V
   else
     FParametro.push_back(std::move(entry));
   FParamCount = static_cast<int32_t>(FParametro.size());
-  std::stable_sort(FParametro.begin(), FParametro.end(),
-                   [](const std::string &a, const std::string &b) { return a.size() < b.size(); });
+  std::stable_sort(FParametro.begin(), FParametro.end(), [](const std::string &a, const std::string &b) {
+    return text_length(a) < text_length(b);
+  });
 }
 
 std::string TDataXML::LeParam(const std::string &NomeParametro) const {

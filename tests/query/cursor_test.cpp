@@ -1,0 +1,209 @@
+#include "canned_reply.h"
+#include "uMySql.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+const char *const no_data = "DataXML não foi criado ou SQL não retornou registros.";
+
+struct Loaded {
+  CannedService service;
+  TDataXML q;
+  explicit Loaded(const std::string &answer, bool show_errors = false) {
+    service.answer = answer;
+    q.SetShowErrors(show_errors);
+    q.Execute();
+  }
+};
+
+std::string files() {
+  return reply(
+      result_set({{"CHECK_ID", "253", "40"}, {"NOME", "254"}, {"TAMANHO", "3", "11"}, {"VAZIO", "253"}},
+                 {{"a1", "Ação", "10", ""}, {"b2", "dmVsYQ==", "20", ""}, {"c3", "três", "30", ""}}));
+}
+
+} // namespace
+
+TEST(Cursor, MovesAsTheTableGivesIt) {
+  Loaded l(files());
+  TDataXML &q = l.q;
+  ASSERT_EQ(q.RecordCount(), 3);
+  struct Step {
+    std::function<void()> move;
+    int32_t position, erro;
+    bool eof;
+  } steps[] = {
+      {[&] { q.Next(); }, 2, 0, false},     {[&] { q.Next(); }, 3, 0, false},
+      {[&] { q.Next(); }, 4, 0, true},      {[&] { q.Next(); }, 4, 5, true},
+      {[&] { q.Previous(); }, 3, 5, false}, {[&] { q.First(); }, 1, 5, false},
+      {[&] { q.Previous(); }, 0, 5, false}, {[&] { q.Previous(); }, 0, 4, false},
+      {[&] { q.Next(); }, 1, 4, false},     {[&] { q.Last(); }, 3, 4, false},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    steps[i].move();
+    EXPECT_EQ(q.Position(), steps[i].position);
+    EXPECT_EQ(q.Erro(), steps[i].erro);
+    EXPECT_EQ(q.Eof(), steps[i].eof);
+  }
+  EXPECT_EQ(q.Error(), "Início do Registro");
+}
+
+TEST(Cursor, MoveErrorsRaiseWithShowErrors) {
+  Loaded l(files(), true);
+  l.q.Previous();
+  EXPECT_THROW(
+      try { l.q.Previous(); } catch (const Exception &e) {
+        EXPECT_STREQ(e.what(), "Início do Registro");
+        throw;
+      },
+      Exception);
+  l.q.Last();
+  l.q.Next();
+  EXPECT_THROW(l.q.Next(), Exception);
+  EXPECT_EQ(l.q.Erro(), 5);
+  EXPECT_EQ(l.q.Position(), 4);
+}
+
+TEST(Fields, ReadByNameAndPosition) {
+  Loaded l(files());
+  TDataXML &q = l.q;
+  EXPECT_EQ(q.FieldsCount(), 4);
+  EXPECT_EQ(q.FieldName(0), "CHECK_ID");
+  EXPECT_EQ(q.FieldByName("check_id"), "a1");
+  EXPECT_EQ(q.FieldByName("Check_Id"), "a1");
+  EXPECT_EQ(q.FieldByName("nome"), "Ação");
+  EXPECT_EQ(q.FieldByIndex(1), "Ação");
+  EXPECT_EQ(q.FieldByIndex(2), "10");
+  EXPECT_EQ(q.FieldByName("vazio"), "");
+  EXPECT_TRUE(q.FieldExist("vazio"));
+  EXPECT_FALSE(q.FieldExist("outro"));
+  EXPECT_EQ(q.FieldType("tamanho"), "3");
+  EXPECT_EQ(q.FieldType("outro"), "");
+  EXPECT_EQ(q.FieldSize("check_id"), 40);
+  EXPECT_EQ(q.FieldSize("outro"), 0);
+  q.Next();
+  EXPECT_EQ(q.FieldByName("NOME"), "dmVsYQ=="); // decoded once only
+  q.Next();
+  EXPECT_EQ(q.FieldByIndex(1), "três");
+  EXPECT_EQ(q.Erro(), 0);
+}
+
+TEST(Fields, PlainColumnsAreNotDecoded) {
+  Loaded l(reply("<select rows=\"1\"><row><N>dmVsYQ==</N><T>dmVsYQ==</T></row></select>"
+                 "<fields><N tipo=\"3\"/><T tipo=\"253\"/></fields>"));
+  EXPECT_EQ(l.q.FieldByName("n"), "dmVsYQ==");
+  EXPECT_EQ(l.q.FieldByName("t"), "vela");
+}
+
+TEST(Fields, ErrorsAreStoredAndRaisedWithTheirTexts) {
+  struct Case {
+    const char *what;
+    std::function<void(TDataXML &)> call;
+    int32_t erro;
+    const char *stored, *raised;
+  } cases[] = {
+      {"unknown name", [](TDataXML &q) { q.FieldByName("nome "); }, 7, "Nome do campo não foi encontrado.",
+       "Nome do campo não foi encontrado."},
+      {"negative index", [](TDataXML &q) { q.FieldByIndex(-1); }, 11,
+       "Valor inválido para ocorrência de valor", "Valor inválido para ocorrência de valor"},
+      {"negative name index", [](TDataXML &q) { q.FieldName(-1); }, 11,
+       "Valor inválido para ocorrência de valor", "Valor inválido para ocorrência de valor"},
+      {"index past the columns", [](TDataXML &q) { q.FieldByIndex(4); }, 12,
+       "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor"},
+      {"name index past the columns", [](TDataXML &q) { q.FieldName(4); }, 14,
+       "Erro inesperado ao retornar nome do campo.", "Erro inesperado ao retornar nome do campo"},
+      {"before the first row", [](TDataXML &q) { q.Previous(), q.FieldByName("nome"); }, 6, no_data, no_data},
+      {"count before the first row", [](TDataXML &q) { q.Previous(), q.FieldsCount(); }, 6, no_data, no_data},
+      {"row past the last by index", [](TDataXML &q) { q.Last(), q.Next(), q.FieldByIndex(0); }, 12,
+       "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor"},
+  };
+  for (bool show : {false, true}) {
+    for (const Case &c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (show ? ", raised" : ", stored"));
+      Loaded l(files(), show);
+      std::string raised;
+      try {
+        c.call(l.q);
+      } catch (const Exception &e) {
+        raised = e.what();
+      }
+      EXPECT_EQ(raised, show ? c.raised : "");
+      EXPECT_EQ(l.q.Erro(), c.erro);
+      EXPECT_EQ(l.q.Error(), c.stored);
+    }
+  }
+}
+
+TEST(Fields, BeforeAnyExecution) {
+  TDataXML q;
+  q.SetShowErrors(false);
+  EXPECT_TRUE(q.Eof());
+  EXPECT_EQ(q.FieldsCount(), 0);
+  EXPECT_EQ(q.Erro(), 6);
+  EXPECT_EQ(q.FieldName(0), "");
+  EXPECT_EQ(q.FieldByIndex(0), "");
+  EXPECT_EQ(q.FieldByName("a"), "");
+  EXPECT_EQ(q.Error(), no_data);
+  EXPECT_FALSE(q.FieldExist("a"));
+  EXPECT_EQ(q.FieldType("a"), "");
+  EXPECT_EQ(q.FieldSize("a"), 0);
+}
+
+TEST(Fields, NoRowsAndEmptyResults) {
+  Loaded none(reply("", "<codigo>003</codigo><mensagem></mensagem>"), true);
+  EXPECT_TRUE(none.q.Eof());
+  EXPECT_THROW(none.q.FieldByName("a"), Exception);
+  EXPECT_EQ(none.q.Erro(), 6);
+
+  Loaded empty(reply(result_set({{"A", "3"}, {"B", "253"}}, {})));
+  TDataXML &q = empty.q;
+  EXPECT_EQ(q.Position(), 1);
+  EXPECT_TRUE(q.Eof());
+  EXPECT_EQ(q.FieldsCount(), 2);
+  EXPECT_EQ(q.FieldName(1), "B");
+  EXPECT_EQ(q.FieldByIndex(0), "");
+  EXPECT_EQ(q.Erro(), 12);
+  EXPECT_THROW(q.FieldByName("a"), Exception); // no row: out of range, whatever ShowErrors says
+  EXPECT_THROW(q.FieldExist("a"), Exception);
+  q.Last();
+  EXPECT_EQ(q.Position(), 0);
+  EXPECT_FALSE(q.Eof());
+}
+
+TEST(Fields, MalformedLayoutsFailWithoutACrash) {
+  // Finding the rows or definitions element is not guarded: its absence is raised, never stored.
+  Loaded no_definitions(reply("<select rows=\"1\"><row><A>1</A></row></select>"));
+  EXPECT_THROW(no_definitions.q.FieldByName("a"), Exception);
+  EXPECT_THROW(no_definitions.q.FieldByIndex(0), Exception);
+  EXPECT_THROW(no_definitions.q.FieldsCount(), Exception);
+  EXPECT_EQ(no_definitions.q.Erro(), 0);
+
+  Loaded short_rows(reply("<select rows=\"3\"><row><A>1</A></row></select><fields><A tipo=\"3\"/></fields>"));
+  short_rows.q.Last();
+  EXPECT_THROW(short_rows.q.FieldByName("a"), Exception);
+  EXPECT_EQ(short_rows.q.FieldByIndex(0), "");
+  EXPECT_EQ(short_rows.q.Erro(), 12);
+}
+
+TEST(Fields, ElementsThatHoldMoreThanText) {
+  Loaded l(reply(
+      "<select rows=\"1\"><row><A><b/></A><B>x<i/>y</B><C><![CDATA[<&>]]></C><p:D>d</p:D></row></select>"
+      "<fields><A tipo=\"3\"/><B tipo=\"3\" tamanho=\"\"/><C tipo=\"3\" tamanho=\"x\"/>"
+      "<D tipo=\"3\" tamanho=\"9\"/></fields>"));
+  TDataXML &q = l.q;
+  EXPECT_EQ(q.FieldByName("a"), "");
+  EXPECT_EQ(q.Erro(), 8);
+  EXPECT_FALSE(q.FieldExist("b"));
+  EXPECT_EQ(q.FieldByIndex(1), "");
+  EXPECT_EQ(q.Erro(), 12);
+  EXPECT_EQ(q.FieldByName("c"), "<&>");
+  EXPECT_EQ(q.FieldByName("d"), "d"); // matched without its prefix
+  EXPECT_EQ(q.FieldSize("d"), 9);
+  EXPECT_THROW(q.FieldSize("a"), Exception); // no tamanho
+  EXPECT_THROW(q.FieldSize("b"), Exception);
+  EXPECT_THROW(q.FieldSize("c"), Exception);
+}
