@@ -69,9 +69,14 @@ protected:
 
   void SetUp() override {
     ASSERT_NE(host, "") << "no running service";
+    // Other test programs read and write the same token file at the same time: write a copy and rename
+    // it over the file, so that no reader ever finds it half written.
     std::filesystem::path token = std::filesystem::u8path(TokenFile);
     std::filesystem::create_directories(token.parent_path());
-    std::ofstream(token) << "[TOKEN]\nID=06192284400461\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n";
+    std::filesystem::path copy = token;
+    copy += "." + table;
+    std::ofstream(copy) << "[TOKEN]\nID=06192284400461\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n";
+    std::filesystem::rename(copy, token);
   }
 
   void run(const std::string &sql) {
