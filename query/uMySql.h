@@ -14,6 +14,8 @@
 // The runtime's date-time: days since 30 December 1899, the time of day as the fraction.
 using TDateTime = double;
 
+class TClientDataSet;
+
 class TDataXML {
 public:
   TDataXML();
@@ -52,6 +54,12 @@ public:
   std::string FieldType(const std::string &Field);
   int64_t FieldSize(const std::string &Field);
 
+  // Runs SQL_QUERY through a temporary client (on NOME_SERVER, or the default host with network id
+  // Rede when Rede is not 0) and copies the whole result into Aux, which must be closed and without
+  // definitions: one field per column, typed from its type code. Every failure is raised.
+  bool ClienteDataSet(TClientDataSet &Aux, const std::string &SQL_QUERY, const std::string &NOME_TABELA,
+                      const std::string &NOME_SERVER, int32_t Rede, bool Compress);
+
   // Properties.
   const std::string &SQL() const { return FSQL; }
   void SetSQL(const std::string &Value) { FSQL = Value; }
@@ -79,6 +87,9 @@ public:
   TDateTime SYSDate();
 
 private:
+  // Adds to Aux the field definition of a column with type code Tipo and size Tamanho.
+  void CriaCampo(TClientDataSet &Aux, const std::string &Nome, const std::string &Tipo, int32_t Tamanho);
+
   // The rows and definitions of the current result set, found once per document and choice of result
   // set, so that walking the rows costs one step per row.
   struct ResultSet {

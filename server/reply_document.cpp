@@ -56,6 +56,8 @@ bool plain_ascii(const std::string &bytes) {
 }
 
 std::string encoded_value(const std::string &bytes, int tipo) {
+  // Blobs go out base64-encoded twice: field access decodes every 252-254 value once, and the
+  // in-memory table loader (ClienteDataSet) decodes a blob's text once more into its bytes.
   if (tipo == 252)
     return base64::encode(base64::encode(bytes));
   if (carries_base64(tipo))
