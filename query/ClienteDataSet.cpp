@@ -57,7 +57,7 @@ bool TDataXML::ClienteDataSet(TClientDataSet &Aux, const std::string &SQL_QUERY,
   Aux.CreateDataSet();
   Aux.LogChanges(false);
 
-  while (!Temp.Eof()) {
+  while (!Temp.EOF()) {
     Aux.Append();
     const int32_t Columns = Temp.FieldsCount();
     for (int32_t i = 0; i < Columns; ++i) {

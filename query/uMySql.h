@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@
 
 // The runtime's date-time: days since 30 December 1899, the time of day as the fraction.
 using TDateTime = double;
+
+// The cursor's end test is named EOF; the C library's macro of that name would swallow it. Including
+// <cstdio> first keeps a later include from defining it again.
+#undef EOF
 
 class TClientDataSet;
 
@@ -38,8 +43,8 @@ public:
   bool ServidorMS(const std::string &Nome, const std::string &Usuario, const std::string &Password);
   bool IsOnLine();
 
-  // Cursor. The end test is Eof: EOF is the C library's macro and cannot name a member.
-  bool Eof() const { return FPosition > FRecordCount; }
+  // Cursor.
+  bool EOF() const { return FPosition > FRecordCount; }
   void First() { FPosition = 1; }
   void Next();
   void Previous();

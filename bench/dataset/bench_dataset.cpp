@@ -70,7 +70,7 @@ int main() {
     query.SetSQL("select * from clientes");
     query.Execute();
     const int32_t columns = query.FieldsCount();
-    for (; !query.Eof(); query.Next())
+    for (; !query.EOF(); query.Next())
       for (int32_t i = 0; i < columns; ++i)
         walked += query.FieldByIndex(i).size();
   };

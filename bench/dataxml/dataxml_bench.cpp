@@ -122,7 +122,7 @@ Figures measure(int rows) {
                             const std::string &) { return *answer; });
   size_t checksum = 0;
   auto walk = [&](TDataXML &q) {
-    for (q.First(); !q.Eof(); q.Next()) {
+    for (q.First(); !q.EOF(); q.Next()) {
       for (const char *c : text_columns)
         checksum += q.FieldByName(c).size();
       checksum += q.FieldByName("ID").size() + q.FieldByName("TAMANHO").size();

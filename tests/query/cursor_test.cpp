@@ -47,7 +47,7 @@ TEST(Cursor, MovesAsTheTableGivesIt) {
     steps[i].move();
     EXPECT_EQ(q.Position(), steps[i].position);
     EXPECT_EQ(q.Erro(), steps[i].erro);
-    EXPECT_EQ(q.Eof(), steps[i].eof);
+    EXPECT_EQ(q.EOF(), steps[i].eof);
   }
   EXPECT_EQ(q.Error(), "Início do Registro");
 }
@@ -141,7 +141,7 @@ TEST(Fields, ErrorsAreStoredAndRaisedWithTheirTexts) {
 TEST(Fields, BeforeAnyExecution) {
   TDataXML q;
   q.SetShowErrors(false);
-  EXPECT_TRUE(q.Eof());
+  EXPECT_TRUE(q.EOF());
   EXPECT_EQ(q.FieldsCount(), 0);
   EXPECT_EQ(q.Erro(), 6);
   EXPECT_EQ(q.FieldName(0), "");
@@ -155,14 +155,14 @@ TEST(Fields, BeforeAnyExecution) {
 
 TEST(Fields, NoRowsAndEmptyResults) {
   Loaded none(reply("", "<codigo>003</codigo><mensagem></mensagem>"), true);
-  EXPECT_TRUE(none.q.Eof());
+  EXPECT_TRUE(none.q.EOF());
   EXPECT_THROW(none.q.FieldByName("a"), Exception);
   EXPECT_EQ(none.q.Erro(), 6);
 
   Loaded empty(reply(result_set({{"A", "3"}, {"B", "253"}}, {})));
   TDataXML &q = empty.q;
   EXPECT_EQ(q.Position(), 1);
-  EXPECT_TRUE(q.Eof());
+  EXPECT_TRUE(q.EOF());
   EXPECT_EQ(q.FieldsCount(), 2);
   EXPECT_EQ(q.FieldName(1), "B");
   EXPECT_EQ(q.FieldByIndex(0), "");
@@ -171,7 +171,7 @@ TEST(Fields, NoRowsAndEmptyResults) {
   EXPECT_THROW(q.FieldExist("a"), Exception);
   q.Last();
   EXPECT_EQ(q.Position(), 0);
-  EXPECT_FALSE(q.Eof());
+  EXPECT_FALSE(q.EOF());
 }
 
 TEST(Fields, MalformedLayoutsFailWithoutACrash) {

@@ -42,7 +42,7 @@ TEST(TDataXML, StartsAndClosesInTheInitialState) {
     EXPECT_FALSE(q.NotFound());
     EXPECT_FALSE(q.Script());
     EXPECT_EQ(q.SQL(), "");
-    EXPECT_TRUE(q.Eof());
+    EXPECT_TRUE(q.EOF());
   };
   expect_initial();
   EXPECT_TRUE(q.ShowErrors());

@@ -54,14 +54,14 @@ TEST_F(Service, PlainAndCompressedRepliesAgree) {
   ASSERT_TRUE(q.Execute()) << q.Error();
   ASSERT_GT(q.RecordCount(), 2);
   std::vector<std::string> plain;
-  for (; !q.Eof(); q.Next())
+  for (; !q.EOF(); q.Next())
     plain.push_back(q.FieldByName("check_id") + "|" + q.FieldByName("arquivo") + "|" + q.FieldByIndex(2));
   EXPECT_EQ(plain.size(), static_cast<size_t>(q.RecordCount()));
   EXPECT_EQ(q.FieldType("arquivo"), "253");
 
   ASSERT_TRUE(q.ExecuteZ()) << q.Error();
   std::vector<std::string> compressed;
-  for (; !q.Eof(); q.Next())
+  for (; !q.EOF(); q.Next())
     compressed.push_back(q.FieldByName("check_id") + "|" + q.FieldByName("arquivo") + "|" +
                          q.FieldByIndex(2));
   EXPECT_EQ(compressed, plain);

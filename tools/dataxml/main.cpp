@@ -59,7 +59,7 @@ void print_result_set(TDataXML &q, bool tsv) {
   const int32_t columns = q.FieldsCount();
   for (int32_t c = 0; c < columns; ++c)
     table[0].push_back(q.FieldName(c));
-  for (q.First(); !q.Eof(); q.Next()) {
+  for (q.First(); !q.EOF(); q.Next()) {
     std::vector<std::string> &row = table.emplace_back();
     for (int32_t c = 0; c < columns; ++c)
       row.push_back(one_line(q.FieldByIndex(c)));
