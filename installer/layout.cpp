@@ -41,6 +41,13 @@ LRESULT CALLBACK panel_procedure(HWND panel, UINT message, WPARAM wparam, LPARAM
   LRESULT result = forward_to_window(panel, message, wparam, lparam, forwarded);
   if (forwarded)
     return result;
+  // The panel keeps the font it is given, for its children's sake and for whoever asks.
+  if (message == WM_SETFONT) {
+    SetWindowLongPtrW(panel, 0, static_cast<LONG_PTR>(wparam));
+    return 0;
+  }
+  if (message == WM_GETFONT)
+    return GetWindowLongPtrW(panel, 0);
   if (message == WM_PAINT) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(panel, &paint);
@@ -153,6 +160,7 @@ void register_window_classes(HINSTANCE instance, WNDPROC form_procedure) {
   WNDCLASSW panel{};
   if (!GetClassInfoW(instance, L"TPanel", &panel)) {
     panel.lpfnWndProc = panel_procedure;
+    panel.cbWndExtra = sizeof(HFONT);
     panel.hInstance = instance;
     panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     panel.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
