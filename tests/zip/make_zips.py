@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Writes sound archives into the folder given, as Info-ZIP zip and Python's zipfile make them: for each
+case NAME.zip and NAME.expected/, the tree that unpacking it must give."""
+
+import io
+import os
+import random
+import shutil
+import subprocess
+import sys
+import zipfile
+
+from zipbuild import Entry, build
+
+
+def sample_tree(root):
+    """Files of the kinds an installer ships: text, incompressible bytes, empty, nested folders."""
+    rng = random.Random(6)
+    files = {
+        "readme.txt": b"Velacorte\r\n" * 2000,
+        "bin/velacorte.dll": bytes(rng.getrandbits(8) for _ in range(300000)),
+        "bin/empty.ini": b"",
+        "dados/sub/deep/leaf.txt": b"leaf\n",
+    }
+    for path, data in files.items():
+        write(os.path.join(root, path), data)
+    os.makedirs(os.path.join(root, "empty folder"), exist_ok=True)
+    return files
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def info_zip(out, name, options, files_root):
+    archive = os.path.abspath(os.path.join(out, name + ".zip"))
+    subprocess.run(["zip", "-q", "-r", *options, archive, "."], cwd=files_root, check=True)
+    shutil.copytree(files_root, os.path.join(out, name + ".expected"))
+
+
+def info_zip_streamed(out, name, data):
+    """zip reading standard input into a pipe: a data descriptor and a ZIP64 local header."""
+    archive = os.path.join(out, name + ".zip")
+    with open(archive, "wb") as f:
+        zip_proc = subprocess.Popen(["zip", "-q", "-", "-"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        cat = subprocess.Popen(["cat"], stdin=zip_proc.stdout, stdout=f)
+        zip_proc.stdout.close()
+        zip_proc.stdin.write(data)
+        zip_proc.stdin.close()
+        if zip_proc.wait() != 0 or cat.wait() != 0:
+            sys.exit("zip failed")
+    write(os.path.join(out, name + ".expected", "-"), data)
+
+
+def python_zip(out, name, files, compression, stream=False, zip64=False):
+    target = io.BytesIO()
+    sink = Unseekable(target) if stream else target
+    with zipfile.ZipFile(sink, "w", compression) as z:
+        z.writestr(zipfile.ZipInfo("empty folder/"), b"")
+        for path, data in files.items():
+            with z.open(path, "w", force_zip64=zip64) as f:
+                f.write(data)
+    with open(os.path.join(out, name + ".zip"), "wb") as f:
+        f.write(target.getvalue())
+    expected = os.path.join(out, name + ".expected")
+    for path, data in files.items():
+        write(os.path.join(expected, path), data)
+    os.makedirs(os.path.join(expected, "empty folder"), exist_ok=True)
+
+
+class Unseekable(io.RawIOBase):
+    """A stream that zipfile cannot seek back in, so it writes data descriptors."""
+
+    def __init__(self, target):
+        self.target = target
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        return self.target.write(b)
+
+    def seekable(self):
+        return False
+
+
+def python_zip64_end(out, name, files):
+    """Every offset and the entry count beyond zipfile's limits, lowered here: ZIP64 extra fields for
+    the offsets and a ZIP64 end record."""
+    limits = zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT
+    zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = 100, 1
+    try:
+        python_zip(out, name, files, zipfile.ZIP_DEFLATED, zip64=True)
+    finally:
+        zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = limits
+
+
+def names(out):
+    """Names in UTF-8 with the flag, in code page 437 without it, and with "\\" as separator."""
+    entries = [
+        Entry("ação/preço.txt", b"utf-8 name\n", flags=0x800),
+        Entry(b"caf\x82 \x80\xa4.txt", b"cp437 name\n"),
+        Entry("win\\sub\\file.txt", b"backslashes\n"),
+        Entry("win\\empty\\", b""),
+        Entry("./dot/./x.txt", b"dots\n", method=0),
+    ]
+    with open(os.path.join(out, "names.zip"), "wb") as f:
+        f.write(build(entries))
+    expected = os.path.join(out, "names.expected")
+    write(os.path.join(expected, "ação", "preço.txt"), b"utf-8 name\n")
+    write(os.path.join(expected, "café Çñ.txt"), b"cp437 name\n")
+    write(os.path.join(expected, "win", "sub", "file.txt"), b"backslashes\n")
+    os.makedirs(os.path.join(expected, "win", "empty"))
+    write(os.path.join(expected, "dot", "x.txt"), b"dots\n")
+
+
+def main():
+    out = sys.argv[1]
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    files_root = os.path.join(out, "_tree")
+    files = sample_tree(files_root)
+    info_zip(out, "infozip_deflated", [], files_root)
+    info_zip(out, "infozip_stored", ["-0"], files_root)
+    info_zip_streamed(out, "infozip_streamed", files["readme.txt"])
+    python_zip(out, "python_deflated", files, zipfile.ZIP_DEFLATED)
+    python_zip(out, "python_stored", files, zipfile.ZIP_STORED)
+    python_zip(out, "python_descriptor", files, zipfile.ZIP_DEFLATED, stream=True)
+    python_zip(out, "python_zip64", files, zipfile.ZIP_DEFLATED, zip64=True)
+    python_zip64_end(out, "python_zip64_end", files)
+    names(out)
+    shutil.rmtree(files_root)
+
+
+if __name__ == "__main__":
+    main()
