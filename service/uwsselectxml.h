@@ -11,8 +11,21 @@
 class server_ValidadorPortType {
 public:
   virtual ~server_ValidadorPortType() = default;
-  virtual std::string selectxml(const std::string &senha, const std::string &sql, const std::string &options) = 0;
+  virtual std::string selectxml(const std::string &senha, const std::string &sql,
+                                const std::string &options) = 0;
 };
+
+// How the interface is registered: the names every proxy uses on the wire and in WSDL mode. No
+// invocation options, so messages are RPC style with SOAP 1.1 section 5 encoding.
+namespace ValidadorRegistration {
+inline constexpr const char *Namespace = "uri:server.Validador";
+inline constexpr const char *PortTypeName = "server.ValidadorPortType";
+inline constexpr const char *Encoding = "ISO-8859-1";
+inline constexpr const char *Documentation = "";
+inline constexpr const char *SOAPAction = "uri:server.Validador/Validador";
+inline constexpr const char *ServiceName = "server.Validador";
+inline constexpr const char *PortName = "server.ValidadorPort";
+} // namespace ValidadorRegistration
 
 // Default WSDL location and service address, shared by every query client of the process.
 extern std::string WSDLPadrao;
@@ -22,8 +35,8 @@ class THTTPRIO;
 
 // A proxy for the service at `Addr` (empty: WSDLPadrao or URLPadrao). The reference owns a proxy the
 // factory made; a proxy given by the caller stays the caller's. Failures throw Exception.
-std::shared_ptr<server_ValidadorPortType> GetValidadorPortType(bool UseWSDL = false, const std::string &Addr = "",
-                                                               THTTPRIO *HTTPRIO = nullptr);
+std::shared_ptr<server_ValidadorPortType>
+GetValidadorPortType(bool UseWSDL = false, const std::string &Addr = "", THTTPRIO *HTTPRIO = nullptr);
 
 // Answers every selectxml call of the process in-process instead of over HTTP, for tests and
 // benchmarks; an empty function restores HTTP.

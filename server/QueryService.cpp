@@ -1,0 +1,126 @@
+#include "QueryService.h"
+
+#include "base64.h"
+#include "reply_document.h"
+#include "text.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+// Status codes of failure replies.
+constexpr const char *senha_refused = "001";
+constexpr const char *sql_failed = "002";
+
+struct Options {
+  bool script = false;
+  bool zip = false;
+};
+
+// "1:1;rede_id=...;ms=...;script=S;zip=S": only script and zip change the answer here.
+Options parse_options(const std::string &options) {
+  Options parsed;
+  size_t start = 0;
+  while (start <= options.size()) {
+    size_t end = options.find(';', start);
+    std::string item = text::lower_ascii(options.substr(start, end == std::string::npos ? end : end - start));
+    if (item == "script=s")
+      parsed.script = true;
+    else if (item == "zip=s")
+      parsed.zip = true;
+    if (end == std::string::npos)
+      break;
+    start = end + 1;
+  }
+  return parsed;
+}
+
+bool begins_with_insert(const std::string &sql) {
+  std::string_view trimmed = text::trim_controls(sql);
+  return text::upper_ascii(trimmed.substr(0, 3)) == "INS";
+}
+
+std::string deflate_zlib(const std::string &bytes) {
+  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+  std::string out(size, '\0');
+  if (compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(bytes.data()),
+                static_cast<uLong>(bytes.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+    throw std::runtime_error("compress2 failed");
+  out.resize(size);
+  return out;
+}
+
+} // namespace
+
+std::string senha_for_day(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  unsigned long number = static_cast<unsigned long>(local.tm_mday) * 1000000UL +
+                         static_cast<unsigned long>(local.tm_mon + 1) * 10000UL +
+                         static_cast<unsigned long>(local.tm_year + 1900);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02lX", number);
+  return buffer;
+}
+
+bool senha_accepted(const std::string &senha, std::time_t now) {
+  std::string given = text::upper_ascii(senha);
+  for (int day = -1; day <= 1; ++day)
+    if (given == senha_for_day(now + day * 86400))
+      return true;
+  return false;
+}
+
+std::vector<std::string> split_script(const std::string &sql) {
+  std::vector<std::string> statements;
+  std::string current;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote) {
+      if (c == quote)
+        quote = 0;
+    } else if (c == '\'' || c == '"' || c == '`') {
+      quote = c;
+    } else if (c == ';') {
+      if (!text::trim_controls(current).empty())
+        statements.push_back(current);
+      current.clear();
+      continue;
+    }
+    current += c;
+  }
+  if (!text::trim_controls(current).empty())
+    statements.push_back(current);
+  return statements;
+}
+
+std::string QueryService::run(const std::string &sql, bool script_mode) {
+  std::lock_guard lock(mutex_);
+  try {
+    if (script_mode) {
+      std::vector<StatementResult> results;
+      for (const std::string &statement : split_script(sql))
+        results.push_back(database_.run(statement));
+      return reply::script(results);
+    }
+    StatementResult result = database_.run(sql);
+    std::optional<long long> last_id;
+    if (begins_with_insert(sql))
+      last_id = result.last_id;
+    return reply::single(result, last_id);
+  } catch (const SqlError &e) {
+    return reply::failure(sql_failed, e.what());
+  }
+}
+
+std::string QueryService::selectxml(const std::string &senha, const std::string &sql,
+                                    const std::string &options) {
+  Options parsed = parse_options(options);
+  std::string answer = senha_accepted(senha, std::time(nullptr))
+                           ? run(sql, parsed.script)
+                           : reply::failure(senha_refused, "Senha inválida");
+  return parsed.zip ? base64::encode(deflate_zlib(answer)) : answer;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// The query service's operation: checks the per-day password, runs the SQL and writes the reply.
+
+#include "Database.h"
+
+#include <ctime>
+#include <mutex>
+#include <string>
+
+class QueryService {
+public:
+  explicit QueryService(Database &database) : database_(database) {}
+
+  // The reply bytes for one selectxml call, compressed and in base64 when the options ask for it.
+  std::string selectxml(const std::string &senha, const std::string &sql, const std::string &options);
+
+private:
+  std::string run(const std::string &sql, bool script_mode);
+
+  Database &database_;
+  std::mutex mutex_;
+};
+
+// The per-day password for the local date of `when`: "ddmmyyyy" read as a decimal number, in
+// upper-case hexadecimal.
+std::string senha_for_day(std::time_t when);
+
+// Whether `senha` is the password of the local date or of the day before or after it.
+bool senha_accepted(const std::string &senha, std::time_t now);
+
+// The statements of a script, cut at every ";" outside quotes; blank pieces are dropped.
+std::vector<std::string> split_script(const std::string &sql);

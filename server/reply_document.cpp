@@ -1,0 +1,141 @@
+#include "reply_document.h"
+
+#include "base64.h"
+
+#include <cctype>
+
+namespace reply {
+namespace {
+
+constexpr const char *header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+void append_escaped(std::string &out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '\r':
+      out += "&#13;";
+      break;
+    default:
+      if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t')
+        out += ' ';
+      else
+        out += c;
+    }
+  }
+}
+
+// A column name as an element name: letters, digits, "_", "-" and "." kept, anything else "_".
+std::string element_name(const std::string &column) {
+  std::string name;
+  for (char c : column) {
+    unsigned char b = static_cast<unsigned char>(c);
+    name += std::isalnum(b) || c == '_' || c == '-' || c == '.' ? c : '_';
+  }
+  if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_'))
+    name.insert(0, "_");
+  return name;
+}
+
+bool plain_ascii(const std::string &bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80)
+      return false;
+  return true;
+}
+
+std::string encoded_value(const std::string &bytes, int tipo) {
+  if (tipo == 252)
+    return base64::encode(base64::encode(bytes));
+  if (carries_base64(tipo))
+    return base64::encode(plain_ascii(bytes) ? bytes : "\xEF\xBB\xBF" + bytes);
+  return bytes;
+}
+
+void append_status(std::string &out, const std::string &codigo, const std::string &mensagem,
+                   std::optional<long long> last_id) {
+  out += "<status><codigo>" + codigo + "</codigo><mensagem>";
+  append_escaped(out, mensagem);
+  out += "</mensagem>";
+  if (last_id)
+    out += "<last_id>" + std::to_string(*last_id) + "</last_id>";
+  out += "</status>";
+}
+
+void append_result(std::string &out, const StatementResult &result) {
+  if (!result.is_query) {
+    out += "<select rows=\"0\"/><fields/>";
+    return;
+  }
+  std::vector<std::string> names;
+  for (const ResultColumn &column : result.columns)
+    names.push_back(element_name(column.name));
+  out += "<select rows=\"" + std::to_string(result.rows.size()) + "\">";
+  for (const auto &row : result.rows) {
+    out += "<row>";
+    for (size_t c = 0; c < row.size(); ++c) {
+      if (!row[c]) {
+        out += "<" + names[c] + "/>";
+        continue;
+      }
+      out += "<" + names[c] + ">";
+      append_escaped(out, encoded_value(*row[c], result.columns[c].type.tipo));
+      out += "</" + names[c] + ">";
+    }
+    out += "</row>";
+  }
+  out += "</select><fields>";
+  for (size_t c = 0; c < names.size(); ++c)
+    out += "<" + names[c] + " tipo=\"" + std::to_string(result.columns[c].type.tipo) + "\" tamanho=\"" +
+           std::to_string(result.columns[c].type.tamanho) + "\"/>";
+  out += "</fields>";
+}
+
+} // namespace
+
+std::string single(const StatementResult &result, std::optional<long long> last_id) {
+  std::string out = header;
+  out += "<retorno>";
+  if (result.is_query && result.rows.empty()) {
+    append_status(out, "003", "", last_id);
+  } else {
+    append_status(out, "000", "", last_id);
+    append_result(out, result);
+  }
+  out += "</retorno>";
+  return out;
+}
+
+std::string script(const std::vector<StatementResult> &results) {
+  std::string out = header;
+  out += "<retorno>";
+  append_status(out, "000", "", std::nullopt);
+  for (const StatementResult &result : results) {
+    out += "<script>";
+    append_result(out, result);
+    out += "</script>";
+  }
+  out += "</retorno>";
+  return out;
+}
+
+std::string failure(const std::string &codigo, const std::string &mensagem) {
+  std::string out = header;
+  out += "<retorno>";
+  append_status(out, codigo, mensagem, std::nullopt);
+  out += "</retorno>";
+  return out;
+}
+
+} // namespace reply

@@ -1,0 +1,35 @@
+#pragma once
+
+// SOAP 1.1 messages of the query service's operation, RPC style with section 5 encoding.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace soap {
+
+// A call or a reply: the operation element's namespace and local name, and its parts in order.
+struct Message {
+  std::string ns;
+  std::string operation;
+  std::vector<std::pair<std::string, std::string>> parts;
+};
+
+// The envelope of an RPC call or result; every part is typed xsd:string. Part values are UTF-8.
+std::string write_envelope(const Message &message);
+
+// A fault envelope with the given code (e.g. "SOAP-ENV:Client") and text.
+std::string write_fault(std::string_view code, std::string_view text);
+
+// Reads an envelope written by any SOAP 1.1 toolkit: any namespace prefixes, typed or untyped parts,
+// escaped or CDATA text, multi-reference (href) parts. A Fault is thrown as Exception with its text;
+// a document that is not an envelope throws Exception too.
+Message read_envelope(std::string_view xml);
+
+// Text that holds bytes one per character (U+0000-U+00FF) <-> those bytes. Characters above U+00FF
+// become the byte of the Windows single-byte code page, '?' when it has none.
+std::string bytes_to_latin1_text(std::string_view bytes);
+std::string latin1_text_to_bytes(std::string_view utf8);
+
+} // namespace soap

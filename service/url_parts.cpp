@@ -1,0 +1,32 @@
+#include "url_parts.h"
+
+#include "Exception.h"
+#include "text.h"
+
+#include <charconv>
+
+UrlParts UrlParts::parse(std::string_view url) {
+  constexpr std::string_view scheme = "http://";
+  if (text::lower_ascii(url.substr(0, scheme.size())) != scheme)
+    throw Exception("Endereço não suportado: " + std::string(url));
+  std::string_view rest = url.substr(scheme.size());
+  size_t slash = rest.find_first_of("/?");
+  std::string_view authority = rest.substr(0, slash);
+  UrlParts parts;
+  if (slash != std::string_view::npos)
+    parts.path_and_query = std::string(rest.substr(slash));
+  if (parts.path_and_query.front() == '?')
+    parts.path_and_query.insert(0, "/");
+  size_t colon = authority.rfind(':');
+  if (colon != std::string_view::npos && authority.find(']', colon) == std::string_view::npos) {
+    std::string_view port = authority.substr(colon + 1);
+    auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), parts.port);
+    if (error != std::errc() || end != port.data() + port.size() || parts.port <= 0 || parts.port > 65535)
+      throw Exception("Porta inválida no endereço: " + std::string(url));
+    authority = authority.substr(0, colon);
+  }
+  if (authority.empty())
+    throw Exception("Endereço sem servidor: " + std::string(url));
+  parts.host = std::string(authority);
+  return parts;
+}
