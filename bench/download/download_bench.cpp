@@ -18,7 +18,7 @@ SIZE_T peak_memory() {
   counters.cb = sizeof(counters);
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
   return counters.PeakWorkingSetSize > counters.PeakPagefileUsage ? counters.PeakWorkingSetSize
-                                                                    : counters.PeakPagefileUsage;
+                                                                  : counters.PeakPagefileUsage;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // leaves behind, and the progress the window shows.
 #include "Unit1.h"
 #include "queryd_server.h"
+#include "raw_http_server.h"
 #include "test_run.h"
 #include "text.h"
 
@@ -59,7 +60,8 @@ std::string stored_zip(const std::vector<std::pair<std::string, std::string>> &e
     put16(out, value >> 16 & 0xFFFF);
   };
   for (const auto &[name, data] : entries) {
-    unsigned long crc = crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size()));
+    unsigned long crc =
+        crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size()));
     unsigned long offset = archive.size();
     put32(archive, 0x04034b50);
     for (unsigned value : {10u, 0u, 0u, 0u, 0u})
@@ -144,7 +146,8 @@ TEST_F(Download, BaixarArquivoSavesTheBodyUnderTheZipName) {
 
   // ".zip" is always appended.
   ASSERT_TRUE(form->baixar_arquivo(link, "Firebird-2.5.2_x64.exe", "c:\\install", "", ""));
-  EXPECT_EQ(names_in(temporary_folder), (std::vector<std::wstring>{L"Firebird-2.5.2_x64.exe.zip", L"Velacorte6.zip"}));
+  EXPECT_EQ(names_in(temporary_folder),
+            (std::vector<std::wstring>{L"Firebird-2.5.2_x64.exe.zip", L"Velacorte6.zip"}));
 }
 
 TEST_F(Download, FailedDownloadLeavesTheOlderFileAsItWas) {
@@ -236,10 +239,44 @@ TEST_F(Download, ProgressFollowsTheTransfer) {
   EXPECT_EQ(counts.back(), int64_t(size));
 }
 
+TEST_F(Download, BodyCutShortLeavesNothingUnderTheTargetsName) {
+  RawHttpServer host("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
+                     std::string(5000, 'x'));
+  write_file(temporary_folder / L"Velacorte6.zip", "older");
+  EXPECT_FALSE(form->baixar_arquivo(host.url("/site/arquivos/Velacorte6.zip"), "Velacorte6", "", "", ""));
+  EXPECT_EQ(read_file(temporary_folder / L"Velacorte6.zip"), "older");
+  EXPECT_EQ(names_in(temporary_folder), std::vector<std::wstring>{L"Velacorte6.zip"});
+
+  fs::remove_all(temporary_folder);
+  EXPECT_FALSE(form->baixar_arquivo(host.url("/site/arquivos/Velacorte6.zip"), "Velacorte6", "", "", ""));
+  EXPECT_TRUE(names_in(temporary_folder).empty());
+}
+
+TEST_F(Download, BodyOfUnannouncedSizeGivesTheBarNoMaximum) {
+  struct Case {
+    const char *what;
+    std::string reply;
+  };
+  const Case table[] = {
+      {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+                  "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n"},
+      {"until close", "HTTP/1.0 200 OK\r\nContent-Type: application/zip\r\n\r\nhello world"},
+  };
+  for (const Case &c : table) {
+    SCOPED_TRACE(c.what);
+    RawHttpServer host(c.reply);
+    SendMessageW(form->pbArquivo, PBM_SETRANGE32, 0, 100);
+    ASSERT_TRUE(form->baixar_arquivo(host.url("/site/arquivos/x.zip"), "Sem tamanho", "", "", ""));
+    EXPECT_EQ(read_file(temporary_folder / L"Sem tamanho.zip"), "hello world");
+    EXPECT_EQ(SendMessageW(form->pbArquivo, PBM_GETRANGE, FALSE, 0), 0);
+  }
+}
+
 TEST_F(Download, BaixarArquivoDestinoUnpacksAndRemovesTheArchive) {
   const fs::path destino = L"C:\\Velacorte\\Nfe2";
   fs::remove_all(destino);
-  std::string link = publish("nfe2.zip", stored_zip({{"capicom/capicom.dll", "dll"}, {"leia-me.txt", "texto"}}));
+  std::string link =
+      publish("nfe2.zip", stored_zip({{"capicom/capicom.dll", "dll"}, {"leia-me.txt", "texto"}}));
   ASSERT_TRUE(form->baixar_arquivo_destino(link, "nfe2.zip", text::narrow(destino.wstring())));
   EXPECT_EQ(read_file(destino / L"capicom" / L"capicom.dll"), "dll");
   EXPECT_EQ(read_file(destino / L"leia-me.txt"), "texto");
