@@ -369,8 +369,26 @@ TEST_F(Window, ShowsItsBannerAndColouredLabels) {
   EXPECT_TRUE(has_colour(form->lblStatus, RGB(255, 0, 0)));
 }
 
-// Last: asking the application to end cannot be taken back within the program.
-TEST_F(Window, ZFecharAndTheFrameAskTheApplicationToEnd) {
+// Last, in the order of this file: asking the application to end cannot be taken back within the program.
+TEST_F(Window, FecharDuringARunLetsTheRunFinishThenEndsTheLoop) {
+  SetWindowTextW(form->ComboBox1, L"Servidor");
+  std::vector<std::wstring> steps;
+  test_run = [&](TForm1 &running) {
+    PostMessageW(running.Handle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(running.btnFechar));
+    running.status("Baixando Arquivo: a");
+    steps.push_back(text_of(running.lblStatus));
+    running.status("Concluído");
+    steps.push_back(text_of(running.lblStatus));
+  };
+  click(form->btnInstalar);
+  EXPECT_EQ(steps, (std::vector<std::wstring>{L"Baixando Arquivo: a", L"Concluído"}));
+  EXPECT_TRUE(application::terminated());
+  application::run(); // returns at once: the request to end outlived the run
+  EXPECT_TRUE(IsWindow(form->Handle()));
+}
+
+TEST_F(Window, FecharAndTheFrameAskTheApplicationToEnd) {
   for (bool by_frame : {false, true}) {
     MSG quit;
     while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
