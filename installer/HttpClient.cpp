@@ -1,0 +1,136 @@
+#include "HttpClient.h"
+
+#include "Exception.h"
+#include "text.h"
+
+#include <windows.h>
+
+#include <winhttp.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The body is moved in pieces of this size, so a download's memory stays the same whatever its length.
+constexpr DWORD piece_size = 256 * 1024;
+
+[[noreturn]] void fail(const std::string &url, const std::string &what) {
+  throw Exception("Falha ao baixar " + url + ": " + what);
+}
+
+[[noreturn]] void fail_system(const std::string &url, const char *call) {
+  fail(url, std::string(call) + " (erro " + std::to_string(GetLastError()) + ")");
+}
+
+struct CloseInternetHandle {
+  void operator()(void *handle) const { WinHttpCloseHandle(handle); }
+};
+using Request = std::unique_ptr<void, CloseInternetHandle>;
+
+int64_t content_length(HINTERNET request) {
+  wchar_t value[32];
+  DWORD size = sizeof(value);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, value, &size,
+                           WINHTTP_NO_HEADER_INDEX))
+    return 0;
+  wchar_t *end = nullptr;
+  long long length = wcstoll(value, &end, 10);
+  return end != value && length > 0 ? length : 0;
+}
+
+} // namespace
+
+HttpClient::HttpClient() {
+  session = WinHttpOpen(text::widen(download_user_agent).c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY,
+                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (session)
+    WinHttpSetTimeouts(session, 0, 0, 0, 0);
+}
+
+HttpClient::~HttpClient() {
+  Disconnect();
+  if (session)
+    WinHttpCloseHandle(session);
+}
+
+void HttpClient::Disconnect() {
+  if (connection)
+    WinHttpCloseHandle(connection);
+  connection = nullptr;
+  connected_host.clear();
+  connected_port = 0;
+}
+
+void HttpClient::Get(const std::string &url, const std::function<void(const char *, size_t)> &write) {
+  if (!session)
+    fail_system(url, "WinHttpOpen");
+
+  std::wstring wide_url = text::widen(url);
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = DWORD(-1);
+  if (!WinHttpCrackUrl(wide_url.c_str(), 0, 0, &parts))
+    fail(url, "endereço inválido");
+  bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+  std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
+  path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  if (path.empty())
+    path = L"/";
+
+  if (!connection || host != connected_host || parts.nPort != connected_port) {
+    Disconnect();
+    connection = WinHttpConnect(session, host.c_str(), parts.nPort, 0);
+    if (!connection)
+      fail_system(url, "WinHttpConnect");
+    connected_host = host;
+    connected_port = parts.nPort;
+  }
+
+  Request request(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                     WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+  if (!request)
+    fail_system(url, "WinHttpOpenRequest");
+  DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
+  DWORD no_redirects = WINHTTP_DISABLE_REDIRECTS;
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &no_redirects, sizeof(no_redirects));
+  std::wstring accept = L"Accept: " + text::widen(download_accept);
+  if (!WinHttpAddRequestHeaders(request.get(), accept.c_str(), DWORD(-1),
+                                WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
+    fail_system(url, "WinHttpAddRequestHeaders");
+
+  if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+    fail_system(url, "WinHttpSendRequest");
+  if (!WinHttpReceiveResponse(request.get(), nullptr))
+    fail_system(url, "WinHttpReceiveResponse");
+
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+    fail_system(url, "WinHttpQueryHeaders");
+  if (status < 200 || status > 299)
+    fail(url, "HTTP " + std::to_string(status));
+
+  int64_t announced = content_length(request.get());
+  if (OnWorkBegin)
+    OnWorkBegin(wmRead, announced);
+  std::vector<char> piece(piece_size);
+  int64_t received = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!WinHttpReadData(request.get(), piece.data(), piece_size, &got))
+      fail_system(url, "WinHttpReadData");
+    if (got == 0)
+      break;
+    write(piece.data(), got);
+    received += got;
+    if (OnWork)
+      OnWork(wmRead, received);
+  }
+  if (announced > 0 && received < announced)
+    fail(url,
+         "resposta incompleta (" + std::to_string(received) + " de " + std::to_string(announced) + " bytes)");
+}

@@ -1,0 +1,137 @@
+// Target folders of the product files and the product's fixed folder tree.
+#include "folders.h"
+
+#include "Unit1.h"
+#include "text.h"
+
+#include <shlobj.h>
+
+bool folder_exists(const std::wstring &path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool file_exists(const std::wstring &path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool create_folder(const std::wstring &path) {
+  if (path.empty())
+    return false;
+  // Every prefix that ends before a separator is a parent; "C:" and "" (the root) are skipped.
+  for (size_t cut = path.find_first_of(L"\\/", 1); cut != std::wstring::npos;
+       cut = path.find_first_of(L"\\/", cut + 1)) {
+    std::wstring parent = path.substr(0, cut);
+    if (parent.back() != L':')
+      CreateDirectoryW(parent.c_str(), nullptr);
+  }
+  CreateDirectoryW(path.c_str(), nullptr);
+  return folder_exists(path);
+}
+
+std::wstring shell_folder(int csidl) {
+  PIDLIST_ABSOLUTE items = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)))
+    return {};
+  wchar_t path[MAX_PATH] = {};
+  BOOL found = SHGetPathFromIDListW(items, path);
+  CoTaskMemFree(items);
+  return found ? std::wstring(path) : std::wstring();
+}
+
+namespace {
+
+std::wstring folder_path(HWND owner, int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(owner, csidl, nullptr, 0, path)))
+    return {};
+  return path;
+}
+
+// Program Files as 32-bit programs see it, whatever the process's own registry view.
+std::wstring program_files_folder() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+    return {};
+  wchar_t value[MAX_PATH + 1] = {};
+  DWORD size = sizeof(value) - sizeof(wchar_t);
+  DWORD type = 0;
+  LONG result =
+      RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE *>(value), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    return {};
+  return std::wstring(value, wcsnlen(value, size / sizeof(wchar_t)));
+}
+
+std::string replace_all(std::string value, const std::string &what, const std::string &with) {
+  for (size_t at = value.find(what); at != std::string::npos; at = value.find(what, at + with.size()))
+    value.replace(at, what.size(), with);
+  return value;
+}
+
+} // namespace
+
+int TForm1::version_info() {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  static_assert(sizeof(OSVERSIONINFOW) == 276);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  GetVersionExW(&version);
+#pragma GCC diagnostic pop
+  return static_cast<int>(version.dwMajorVersion);
+}
+
+std::string TForm1::trata_local(const std::string &local) {
+  int major = version_info();
+  std::string folder = local;
+  if (folder == "system")
+    folder = text::narrow(folder_path(window, major > 5 ? CSIDL_SYSTEMX86 : CSIDL_SYSTEM));
+  if (folder.find("pfiles") != std::string::npos)
+    folder = replace_all(folder, "pfiles", text::narrow(program_files_folder()));
+  if (folder == "desktop")
+    folder = text::narrow(shell_folder(CSIDL_DESKTOP));
+  return folder;
+}
+
+void TForm1::criaPastas() {
+  static const wchar_t *const tree[] = {
+      L"C:\\Velacorte\\Dados",
+      L"C:\\Velacorte\\Dados\\Fotos\\Clientes",
+      L"C:\\Velacorte\\Dados\\Fotos\\Dependentes",
+      L"C:\\Velacorte\\Dados\\Fotos\\Vendedores",
+      L"C:\\Velacorte\\nfce",
+      L"C:\\Velacorte\\nfce\\Schemas\\ve200",
+      L"C:\\Velacorte\\nfce\\Schemas\\ve300",
+      L"C:\\Velacorte\\nfce\\Schemas\\ve310",
+      L"C:\\Velacorte\\NFE2",
+      L"C:\\Velacorte\\NFE2\\Paf",
+      L"C:\\Velacorte\\NFE2\\Capicom",
+      L"C:\\Velacorte\\NFE2\\Certificados",
+      L"C:\\Velacorte\\NFE2\\Certificados\\Certificado Caixa",
+      L"C:\\Velacorte\\NFE2\\Certificados\\Chave_Publica_Nfe",
+      L"C:\\Velacorte\\NFE2\\DPEC",
+      L"C:\\Velacorte\\NFE2\\Report",
+      L"C:\\Velacorte\\NFE2\\Schemas\\ve200",
+      L"C:\\Velacorte\\NFE2\\Schemas\\ve300",
+      L"C:\\Velacorte\\NFE2\\Schemas\\ve310",
+      L"C:\\Velacorte\\NFE2\\Url",
+      L"C:\\Velacorte\\NFE2\\XML",
+      L"C:\\Velacorte\\NFE2\\XMLNFE",
+      L"C:\\Velacorte\\NFE2\\CONSNFE",
+      L"C:\\Velacorte\\NFE2\\INUTNFE",
+      L"C:\\Velacorte\\NFE2\\DPECNFE",
+      L"C:\\Velacorte\\NFE2\\PDF",
+      L"C:\\Velacorte\\BkpUpdate",
+      L"C:\\Velacorte\\BkpSNGPC",
+      L"C:\\Velacorte\\paf",
+      L"C:\\Velacorte\\ecfs",
+      L"C:\\Velacorte\\Febrafar",
+      L"C:\\SPED",
+  };
+  for (const wchar_t *folder : tree)
+    create_folder(folder);
+}

@@ -1,0 +1,4 @@
+#pragma once
+
+// Resource identifiers of the installer window.
+#define IDR_BANNER 101

@@ -1,0 +1,79 @@
+// Desktop shortcuts to placed files, through the shell's link object.
+#include "Unit1.h"
+
+#include "Exception.h"
+#include "folders.h"
+#include "text.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+namespace {
+
+// Releases a COM interface on every way out.
+template <typename Interface> struct Releasing {
+  Interface *pointer = nullptr;
+  ~Releasing() {
+    if (pointer)
+      pointer->Release();
+  }
+  Interface *operator->() const { return pointer; }
+  void **out() { return reinterpret_cast<void **>(&pointer); }
+};
+
+std::string system_message(HRESULT result) {
+  wchar_t *buffer = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+  std::wstring message(buffer ? buffer : L"", length);
+  LocalFree(buffer);
+  while (!message.empty() && message.back() <= L' ')
+    message.pop_back();
+  if (message.empty())
+    return "Erro OLE " + std::to_string(static_cast<unsigned long>(result));
+  return text::narrow(message);
+}
+
+std::wstring with_separator(std::wstring folder) {
+  if (folder.empty() || folder.back() != L'\\')
+    folder += L'\\';
+  return folder;
+}
+
+void remove_file(const std::wstring &path) {
+  for (int attempt = 0; attempt < 11; ++attempt)
+    if (file_exists(path))
+      DeleteFileW(path.c_str());
+}
+
+} // namespace
+
+bool TForm1::cria_atalho(const std::string &path_file_name, const std::string &name) {
+  Releasing<IUnknown> object;
+  HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                     IID_IUnknown, object.out());
+  if (FAILED(created))
+    throw Exception(system_message(created));
+  Releasing<IShellLinkW> link;
+  Releasing<IPersistFile> file;
+  if (FAILED(object->QueryInterface(IID_IShellLinkW, link.out())) ||
+      FAILED(object->QueryInterface(IID_IPersistFile, file.out())))
+    throw Exception("Interface not supported");
+
+  std::wstring target = text::widen(path_file_name);
+  link->SetPath(target.c_str());
+  size_t cut = target.find_last_of(L"\\:");
+  std::wstring working =
+      with_separator(cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1));
+  link->SetWorkingDirectory(working.c_str());
+
+  std::wstring link_name = text::widen(text::trim_controls(name)) + L".lnk";
+  std::wstring user_link = with_separator(shell_folder(CSIDL_DESKTOP)) + link_name;
+  std::wstring common_link = with_separator(shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY)) + link_name;
+  remove_file(user_link);
+  remove_file(common_link);
+  if (file_exists(user_link))
+    return false;
+  return file->Save(user_link.c_str(), FALSE) == S_OK;
+}

@@ -1,0 +1,62 @@
+// The product's entry in Windows' list of installed programs.
+#include "Unit1.h"
+
+#include "Exception.h"
+#include "text.h"
+
+#include <memory>
+#include <variant>
+
+namespace {
+
+struct CloseKey {
+  void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, CloseKey>;
+
+void write_value(HKEY key, const wchar_t *name, const std::variant<std::wstring, DWORD> &data) {
+  LONG result;
+  if (const std::wstring *text = std::get_if<std::wstring>(&data))
+    result = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text->c_str()),
+                            static_cast<DWORD>((text->size() + 1) * sizeof(wchar_t)));
+  else
+    result = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&std::get<DWORD>(data)),
+                            sizeof(DWORD));
+  if (result != ERROR_SUCCESS)
+    throw Exception("Failed to set data for '" + text::narrow(name) + "'");
+}
+
+} // namespace
+
+void TForm1::criaChaveInstalacao(const std::string &Versao) {
+  HKEY opened;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
+                    KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+    return;
+  Key parent(opened);
+
+  HKEY created;
+  if (RegCreateKeyExW(parent.get(), L"Velacorte", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, &created, nullptr) != ERROR_SUCCESS)
+    throw Exception("Failed to create key Velacorte");
+  RegCloseKey(created);
+
+  HKEY current_key;
+  if (RegCreateKeyExW(parent.get(), L"Velacorte", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, &current_key, nullptr) != ERROR_SUCCESS)
+    throw Exception("Failed to create key Velacorte");
+  Key current(current_key);
+
+  write_value(current.get(), L"DisplayIcon", std::wstring(L"C:\\Velacorte\\Velacorte.exe"));
+  write_value(current.get(), L"DisplayName", std::wstring(L"Velacorte"));
+  write_value(current.get(), L"DisplayVersion", text::widen(Versao));
+  write_value(current.get(), L"InstallLocation", std::wstring(L"C:\\Velacorte\\"));
+  write_value(current.get(), L"Language", DWORD(0));
+  write_value(current.get(), L"NoModify", DWORD(1));
+  write_value(current.get(), L"NoRepair", DWORD(1));
+  write_value(current.get(), L"Publisher", std::wstring(L"Velacorte"));
+  write_value(current.get(), L"UninstallString", std::wstring(L"C:\\Velacorte\\Uninstall.exe"));
+  write_value(current.get(), L"VersionMajor", DWORD(0));
+  // "VerisonMinor" is the name the product has always written; readers of the entry know it so.
+  write_value(current.get(), L"VerisonMinor", DWORD(0));
+}

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Starts or stops the velacorte-queryd that the Windows tests share (they cannot start a Linux
+# program under Wine). start STATE_DIR PROGRAM: demo catalogue, files in STATE_DIR/files, port in
+# STATE_DIR/port. stop STATE_DIR: ends it.
+set -euo pipefail
+action=$1 state=$2
+case $action in
+start)
+  program=$3
+  [ -x "$program" ] || { echo "queryd-fixture: $program is missing; build the native preset first" >&2; exit 1; }
+  if [ -f "$state/pid" ]; then kill "$(cat "$state/pid")" 2>/dev/null || true; fi
+  rm -rf "$state"
+  mkdir -p "$state/files"
+  setsid "$program" --demo --files "$state/files" --port-file "$state/port" --log "$state/requests.log" \
+    >"$state/stdout" 2>"$state/stderr" </dev/null &
+  echo $! >"$state/pid"
+  for _ in $(seq 100); do
+    [ -s "$state/port" ] && { echo "velacorte-queryd on port $(cat "$state/port")"; exit 0; }
+    kill -0 "$(cat "$state/pid")" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "queryd-fixture: velacorte-queryd did not start" >&2
+  cat "$state/stderr" >&2
+  exit 1
+  ;;
+stop)
+  [ -f "$state/pid" ] || exit 0
+  pid=$(cat "$state/pid")
+  kill "$pid" 2>/dev/null || true
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  rm -f "$state/pid"
+  ;;
+*)
+  echo "usage: queryd-fixture.sh start STATE_DIR PROGRAM | stop STATE_DIR" >&2
+  exit 2
+  ;;
+esac

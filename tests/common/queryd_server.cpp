@@ -1,0 +1,247 @@
+#include "queryd_server.h"
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <csignal>
+#include <filesystem>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char **environ;
+#endif
+
+namespace queryd_test {
+namespace {
+
+#ifdef _WIN32
+using Socket = SOCKET;
+void close_socket(Socket s) {
+  closesocket(s);
+}
+bool valid(Socket s) {
+  return s != INVALID_SOCKET;
+}
+struct WinsockStartup {
+  WinsockStartup() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  }
+};
+#else
+using Socket = int;
+void close_socket(Socket s) {
+  close(s);
+}
+bool valid(Socket s) {
+  return s >= 0;
+}
+#endif
+
+std::string percent_encode(const std::string &text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      char buffer[4];
+      std::snprintf(buffer, sizeof buffer, "%%%02X", c);
+      out += buffer;
+    }
+  }
+  return out;
+}
+
+void check_ok(const HttpReply &reply, const std::string &what) {
+  if (reply.status != 200)
+    throw std::runtime_error(what + " answered HTTP " + std::to_string(reply.status));
+}
+
+#ifndef _WIN32
+// Starts velacorte-queryd with stdout on a pipe and reads the port from its first line.
+int start_queryd(const std::vector<std::string> &args, int &pid) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0)
+    throw std::runtime_error("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  std::vector<char *> argv;
+  for (const std::string &arg : args)
+    argv.push_back(const_cast<char *>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  int rc = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipe_fds[1]);
+  if (rc != 0) {
+    close(pipe_fds[0]);
+    throw std::runtime_error("cannot start " + args[0]);
+  }
+  pid = child;
+  std::string line;
+  char c;
+  while (read(pipe_fds[0], &c, 1) == 1 && c != '\n')
+    line += c;
+  close(pipe_fds[0]);
+  size_t colon = line.rfind(':');
+  if (line.rfind("velacorte-queryd listening on ", 0) != 0 || colon == std::string::npos) {
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+    throw std::runtime_error("velacorte-queryd did not start: " + line);
+  }
+  return std::stoi(line.substr(colon + 1));
+}
+#endif
+
+} // namespace
+
+QuerydServer::QuerydServer(const Options &options) {
+#ifdef _WIN32
+  static WinsockStartup winsock;
+  if (!options.demo || !options.db.empty() || !options.files.empty() || !options.token.empty())
+    throw std::runtime_error("under Wine only the shared demo velacorte-queryd is available");
+  std::ifstream port_file(QUERYD_PORT_FILE);
+  if (!(port_file >> port_))
+    throw std::runtime_error("no velacorte-queryd: the ctest fixture \"queryd\" writes " QUERYD_PORT_FILE);
+  files_ = QUERYD_FILES_FOLDER;
+  reset();
+#else
+  std::vector<std::string> args = {QUERYD_PROGRAM, "--port", "0"};
+  files_ = options.files;
+  if (files_.empty() && options.demo) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "queryd-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+      throw std::runtime_error("mkdtemp failed");
+    files_ = owned_folder_ = pattern;
+  }
+  if (!files_.empty())
+    args.insert(args.end(), {"--files", files_});
+  if (!options.db.empty())
+    args.insert(args.end(), {"--db", options.db});
+  if (!options.token.empty())
+    args.insert(args.end(), {"--token", options.token});
+  if (options.demo)
+    args.push_back("--demo");
+  port_ = start_queryd(args, pid_);
+#endif
+}
+
+QuerydServer::~QuerydServer() {
+#ifndef _WIN32
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (!owned_folder_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(owned_folder_, ignored);
+  }
+#endif
+}
+
+std::string QuerydServer::host() const {
+  return "127.0.0.1:" + std::to_string(port_);
+}
+std::string QuerydServer::base_url() const {
+  return "http://" + host();
+}
+std::string QuerydServer::service_url() const {
+  return base_url() + "/servicos/wsdl/selectxml/selectxml.php";
+}
+std::string QuerydServer::wsdl_url() const {
+  return service_url() + "?wsdl";
+}
+
+std::vector<std::string> QuerydServer::log() const {
+  HttpReply reply = request("GET", "/_control/log");
+  check_ok(reply, "/_control/log");
+  std::vector<std::string> lines;
+  std::istringstream in(reply.body);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+void QuerydServer::clear_log() const {
+  check_ok(request("POST", "/_control/log/clear"), "/_control/log/clear");
+}
+
+void QuerydServer::fail(const std::string &path, int count, int status) const {
+  check_ok(request("POST", "/_control/fail?path=" + percent_encode(path) + "&count=" + std::to_string(count) +
+                               "&status=" + std::to_string(status)),
+           "/_control/fail");
+}
+
+void QuerydServer::reset() const {
+  check_ok(request("POST", "/_control/reset"), "/_control/reset");
+}
+
+HttpReply QuerydServer::request(const std::string &method, const std::string &target, const std::string &body,
+                                const std::vector<std::string> &header_lines) const {
+  Socket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (!valid(s))
+    throw std::runtime_error("socket failed");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<unsigned short>(port_));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(s, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    close_socket(s);
+    throw std::runtime_error("cannot connect to velacorte-queryd on " + host());
+  }
+  std::string message = method + " " + target + " HTTP/1.0\r\nHost: " + host() + "\r\n";
+  for (const std::string &line : header_lines)
+    message += line + "\r\n";
+  message += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  for (size_t sent = 0; sent < message.size();) {
+    int n = send(s, message.data() + sent, static_cast<int>(message.size() - sent), 0);
+    if (n <= 0)
+      break;
+    sent += static_cast<size_t>(n);
+  }
+  std::string raw;
+  char buffer[8192];
+  for (int n; (n = recv(s, buffer, sizeof buffer, 0)) > 0;)
+    raw.append(buffer, static_cast<size_t>(n));
+  close_socket(s);
+
+  HttpReply reply;
+  size_t end = raw.find("\r\n\r\n");
+  if (raw.rfind("HTTP/", 0) != 0 || end == std::string::npos)
+    throw std::runtime_error("malformed HTTP reply from velacorte-queryd");
+  reply.status = std::stoi(raw.substr(raw.find(' ') + 1, 3));
+  reply.headers = raw.substr(0, end);
+  reply.body = raw.substr(end + 4);
+  return reply;
+}
+
+std::string senha_of_today() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  unsigned long number = static_cast<unsigned long>(local.tm_mday) * 1000000UL +
+                         static_cast<unsigned long>(local.tm_mon + 1) * 10000UL +
+                         static_cast<unsigned long>(local.tm_year + 1900);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02lX", number);
+  return buffer;
+}
+
+} // namespace queryd_test

@@ -1,0 +1,69 @@
+#include "capture.h"
+
+#include <wincodec.h>
+
+namespace {
+
+template <typename Interface> struct Releasing {
+  Interface *pointer = nullptr;
+  ~Releasing() {
+    if (pointer)
+      pointer->Release();
+  }
+  Interface *operator->() const { return pointer; }
+  Interface **out() { return &pointer; }
+};
+
+} // namespace
+
+COLORREF Capture::at(int x, int y) const {
+  uint32_t bgrx = pixels[static_cast<size_t>(y) * width + x];
+  return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+}
+
+Capture capture_client(HWND window) {
+  RECT area;
+  GetClientRect(window, &area);
+  Capture capture;
+  capture.width = area.right;
+  capture.height = area.bottom;
+  capture.pixels.resize(static_cast<size_t>(capture.width) * capture.height);
+
+  HDC screen = GetDC(window);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, capture.width, capture.height);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, capture.width, capture.height, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = capture.width;
+  info.bmiHeader.biHeight = -capture.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  GetDIBits(memory, bitmap, 0, capture.height, capture.pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, screen);
+  return capture;
+}
+
+bool Capture::save_png(const std::wstring &path) const {
+  Releasing<IWICImagingFactory> factory;
+  Releasing<IWICStream> stream;
+  Releasing<IWICBitmapEncoder> encoder;
+  Releasing<IWICBitmapFrameEncode> frame;
+  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
+  return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IWICImagingFactory, reinterpret_cast<void **>(factory.out()))) &&
+         SUCCEEDED(factory->CreateStream(stream.out())) &&
+         SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
+         SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.out())) &&
+         SUCCEEDED(encoder->Initialize(stream.pointer, WICBitmapEncoderNoCache)) &&
+         SUCCEEDED(encoder->CreateNewFrame(frame.out(), nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+         SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
+         SUCCEEDED(frame->WritePixels(height, width * 4, width * height * 4,
+                                      reinterpret_cast<BYTE *>(const_cast<uint32_t *>(pixels.data())))) &&
+         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+}

@@ -1,0 +1,45 @@
+#include "raw_http_server.h"
+
+#include <winsock2.h>
+
+RawHttpServer::RawHttpServer(std::string reply) : reply(std::move(reply)) {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+  listen(listener, 4);
+  int size = sizeof(address);
+  getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
+  port = ntohs(address.sin_port);
+  thread = std::thread([this] { serve(); });
+}
+
+RawHttpServer::~RawHttpServer() {
+  closesocket(listener); // ends the accept loop
+  thread.join();
+  WSACleanup();
+}
+
+std::string RawHttpServer::url(const std::string &path) const {
+  return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+void RawHttpServer::serve() {
+  for (;;) {
+    SOCKET connection = accept(listener, nullptr, nullptr);
+    if (connection == INVALID_SOCKET)
+      return;
+    std::string request;
+    char piece[4096];
+    int got;
+    while (request.find("\r\n\r\n") == std::string::npos &&
+           (got = recv(connection, piece, sizeof(piece), 0)) > 0)
+      request.append(piece, got);
+    send(connection, reply.data(), static_cast<int>(reply.size()), 0);
+    shutdown(connection, SD_SEND);
+    closesocket(connection);
+  }
+}

@@ -1,0 +1,312 @@
+// velacorte-queryd: its SQL replies, its checks of the caller, the download host and the control API.
+
+#include "QueryService.h"
+#include "base64.h"
+#include "column_types.h"
+#include "queryd_server.h"
+#include "soap_envelope.h"
+#include "zip_writer.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+TEST(ColumnTypes, DeclaredTypesMapToMySqlCodesAndSizes) {
+  struct Case {
+    const char *declared;
+    int tipo;
+    long long tamanho;
+  } cases[] = {
+      {"INTEGER", 3, 11},   {"int", 3, 11},           {"BIGINT", 8, 20},          {"TINYINT", 1, 4},
+      {"SMALLINT", 2, 6},   {"VARCHAR(60)", 253, 60}, {"varchar", 253, 255},      {"CHAR(2)", 254, 2},
+      {"TEXT", 252, 65535}, {"BLOB", 252, 65535},     {"DATE", 10, 10},           {"DATETIME", 12, 19},
+      {"TIMESTAMP", 7, 19}, {"TIME", 11, 8},          {"DECIMAL(10,2)", 246, 12}, {"NUMERIC(5)", 246, 6},
+      {"DOUBLE", 5, 22},    {"FLOAT", 4, 12},         {"whatever", 253, 255},
+  };
+  for (const Case &c : cases) {
+    ColumnType type = column_type_from_declaration(c.declared);
+    EXPECT_EQ(type.tipo, c.tipo) << c.declared;
+    EXPECT_EQ(type.tamanho, c.tamanho) << c.declared;
+  }
+}
+
+TEST(QueryService, ScriptSplitsOutsideQuotesOnly) {
+  EXPECT_EQ(split_script("select 1; select 'a;b' ;\n; update t set x=\"c;d\";"),
+            (std::vector<std::string>{"select 1", " select 'a;b' ", "\n update t set x=\"c;d\""}));
+  EXPECT_TRUE(split_script(" ; ;").empty());
+}
+
+TEST(QueryService, SenhaOfTheDayAndItsNeighbours) {
+  std::tm day{};
+  day.tm_year = 2024 - 1900;
+  day.tm_mon = 0;
+  day.tm_mday = 5;
+  day.tm_hour = 12;
+  std::time_t noon = std::mktime(&day);
+  EXPECT_EQ(senha_for_day(noon), "4D4528"); // 05012024
+  for (int days : {-1, 0, 1})
+    EXPECT_TRUE(senha_accepted(senha_for_day(noon + days * 86400), noon)) << days;
+  EXPECT_TRUE(senha_accepted("4d4528", noon));
+  for (int days : {-2, 2})
+    EXPECT_FALSE(senha_accepted(senha_for_day(noon + days * 86400), noon)) << days;
+  EXPECT_FALSE(senha_accepted("", noon));
+}
+
+TEST(ZipWriter, ArchivesUnpackWithTheUnzipTool) {
+  std::string path = ::testing::TempDir() + "queryd_zip_test.zip";
+  std::string big(100000, 'x');
+  std::ofstream(path, std::ios::binary)
+      << zip_archive({{"a.txt", "conteúdo\r\n"}, {"pasta/b.bin", big}, {"vazio", ""}});
+  EXPECT_EQ(std::system(("unzip -tq " + path + " >/dev/null").c_str()), 0);
+  FILE *pipe = popen(("unzip -p " + path + " pasta/b.bin").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    out.append(buffer, n);
+  pclose(pipe);
+  EXPECT_EQ(out, big);
+  std::remove(path.c_str());
+}
+
+// A SOAP call with the default credentials; the reply's return text as bytes.
+struct Call {
+  int status = 0;
+  std::string reply;
+};
+
+Call call(const queryd_test::QuerydServer &server, const std::string &sql,
+          const std::string &options = "1:1;script=N",
+          const std::string &senha = queryd_test::senha_of_today(),
+          const std::string &credentials = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A") {
+  soap::Message message{
+      "uri:server.Validador", "selectxml", {{"senha", senha}, {"sql", sql}, {"options", options}}};
+  queryd_test::HttpReply http =
+      server.request("POST", "/servicos/wsdl/selectxml/selectxml.php", soap::write_envelope(message),
+                     {"Authorization: Basic " + base64::encode(credentials), "Content-Type: text/xml",
+                      "SOAPAction: \"uri:server.Validador/Validador\""});
+  Call result{http.status, {}};
+  if (http.status == 200)
+    result.reply = soap::latin1_text_to_bytes(soap::read_envelope(http.body).parts.at(0).second);
+  return result;
+}
+
+pugi::xml_document parse(const std::string &reply) {
+  pugi::xml_document doc;
+  EXPECT_TRUE(doc.load_string(reply.c_str())) << reply;
+  return doc;
+}
+
+class QuerydTest : public ::testing::Test {
+protected:
+  queryd_test::QuerydServer server;
+};
+
+TEST_F(QuerydTest, RepliesCarryStatusRowsAndDefinitions) {
+  struct Case {
+    std::string sql;
+    std::string codigo;
+    std::string rows; // empty: no select element
+  } cases[] = {
+      {"select * from sistema.check_files where instalacao = 'S'  and servidor_terminal in('*','T')  and "
+       "arquivo "
+       "LIKE '%.dll' ",
+       "000", "2"},
+      {"select * from produtos where id = 99", "003", ""},
+      {"update produtos set peso = 2 where id = 1", "000", "0"},
+      {"select * from tabela_que_falta", "002", ""},
+      {"select 1; select 2", "002", ""},
+  };
+  for (const Case &c : cases) {
+    Call result = call(server, c.sql);
+    ASSERT_EQ(result.status, 200) << c.sql;
+    pugi::xml_document doc = parse(result.reply);
+    pugi::xml_node root = doc.child("retorno");
+    EXPECT_STREQ(root.first_child().name(), "status") << c.sql;
+    EXPECT_EQ(root.select_node("status/codigo").node().text().as_string(), c.codigo) << c.sql;
+    if (c.rows.empty()) {
+      EXPECT_FALSE(root.child("select")) << c.sql;
+    } else {
+      EXPECT_EQ(std::string(root.child("select").attribute("rows").value()), c.rows) << c.sql;
+      EXPECT_EQ(root.child("select").next_sibling(), root.child("fields")) << c.sql;
+    }
+    if (c.codigo == "002") {
+      EXPECT_FALSE(std::string(root.select_node("status/mensagem").node().text().as_string()).empty());
+    }
+  }
+}
+
+TEST_F(QuerydTest, ValuesAreEncodedByTheirColumnType) {
+  pugi::xml_document doc = parse(call(server, "select * from produtos where id = 1").reply);
+  pugi::xml_node row = doc.select_node("/retorno/select/row").node();
+  pugi::xml_node fields = doc.select_node("/retorno/fields").node();
+  struct Case {
+    const char *column;
+    int tipo;
+    std::string value; // decoded as the client decodes it
+  } cases[] = {
+      {"ID", 3, "1"},
+      {"CODIGO", 8, "7891000100103"},
+      {"DESCRICAO", 253, "Dipirona 500mg"}, // ASCII: no mark
+      {"UNIDADE", 254, "CX"},
+      {"PRECO", 246, "12.50"},
+      {"VALIDADE", 10, "2026-03-31"},
+      {"CADASTRO", 12, "2024-01-15 08:30:00"},
+      {"HORA", 11, "08:30:00"},
+      {"OBSERVACAO", 252,
+       "\xEF\xBB\xBF"
+       "Analg\xC3\xA9sico e antit\xC3\xA9rmico"},
+      {"FOTO", 252, std::string("\x89PNG\r\n\x1A\n", 8)},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(fields.child(c.column).attribute("tipo").as_int(), c.tipo) << c.column;
+    std::string text = row.child(c.column).text().as_string();
+    if (c.tipo == 252)
+      text = base64::decode(base64::decode(text));
+    else if (carries_base64(c.tipo))
+      text = base64::decode(text);
+    EXPECT_EQ(text, c.value) << c.column;
+  }
+  pugi::xml_document nulls = parse(call(server, "select validade from produtos where id = 3").reply);
+  EXPECT_TRUE(nulls.select_node("/retorno/select/row/VALIDADE").node().text().empty());
+}
+
+TEST_F(QuerydTest, ClockInsertScriptAndCompression) {
+  pugi::xml_document clock = parse(call(server, "select NOW() 'AGORA'", "").reply);
+  EXPECT_EQ(std::string(clock.select_node("/retorno/select/row/AGORA").node().text().as_string()).size(),
+            19u);
+  EXPECT_EQ(clock.select_node("/retorno/fields/AGORA").node().attribute("tipo").as_int(), 12);
+
+  pugi::xml_document insert = parse(call(server, "  insert into produtos (descricao) values ('novo')").reply);
+  EXPECT_EQ(insert.select_node("/retorno/status/last_id").node().text().as_int(), 4);
+
+  pugi::xml_document script =
+      parse(call(server,
+                 "select id from produtos where id < 3; select * from produtos where id = 99;"
+                 "delete from produtos where id = 4",
+                 "1:1;script=S")
+                .reply);
+  pugi::xpath_node_set sets = script.select_nodes("/retorno/script");
+  ASSERT_EQ(sets.size(), 3u);
+  EXPECT_STREQ(sets[0].node().first_child().attribute("rows").value(), "2");
+  EXPECT_STREQ(sets[1].node().first_child().attribute("rows").value(), "0");
+  EXPECT_STREQ(sets[2].node().first_child().attribute("rows").value(), "0");
+
+  std::string plain = call(server, "select * from produtos").reply;
+  std::string packed = base64::decode(call(server, "select * from produtos", "1:1;script=N;zip=S").reply);
+  std::string inflated(plain.size() + 100, '\0');
+  uLongf size = static_cast<uLongf>(inflated.size());
+  ASSERT_EQ(uncompress(reinterpret_cast<Bytef *>(inflated.data()), &size,
+                       reinterpret_cast<const Bytef *>(packed.data()), static_cast<uLong>(packed.size())),
+            Z_OK);
+  inflated.resize(size);
+  EXPECT_EQ(inflated, plain);
+}
+
+TEST_F(QuerydTest, RefusesWrongCredentialsAndSenha) {
+  EXPECT_EQ(call(server, "select 1", "", queryd_test::senha_of_today(), "06192284400461:errada").status, 401);
+  EXPECT_EQ(server.request("POST", "/servicos/wsdl/selectxml/selectxml.php", "<x/>").status, 401);
+  Call wrong = call(server, "select 1", "", "ABC");
+  ASSERT_EQ(wrong.status, 200);
+  pugi::xml_document doc = parse(wrong.reply);
+  EXPECT_STREQ(doc.select_node("/retorno/status/codigo").node().text().as_string(), "001");
+  EXPECT_FALSE(doc.select_node("/retorno/select"));
+}
+
+TEST_F(QuerydTest, MalformedRequestsGetFaultsOrHttpErrors) {
+  std::vector<std::string> auth = {"Authorization: Basic " +
+                                   base64::encode("06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A")};
+  for (const std::string &body : {std::string("not xml"), std::string("<a/>"),
+                                  soap::write_envelope({"uri:x", "outra", {{"senha", ""}}}), std::string()}) {
+    queryd_test::HttpReply reply =
+        server.request("POST", "/servicos/wsdl/selectxml/selectxml.php", body, auth);
+    EXPECT_EQ(reply.status, 500) << body;
+    EXPECT_THROW(soap::read_envelope(reply.body), std::exception) << body;
+  }
+  EXPECT_EQ(server.request("GET", "/servicos/wsdl/selectxml/selectxml.php").status, 405);
+  EXPECT_EQ(call(server, "select 1 as um").status, 200); // still serving
+}
+
+TEST_F(QuerydTest, DownloadHostServesArchivesWithASessionCookie) {
+  struct Case {
+    std::string target;
+    int status;
+  } cases[] = {
+      {"/site/arquivos/produto/1001.zip", 200},
+      {"/site/arquivos/instaladores/Velacorte6.zip", 200},
+      {"/site/arquivos/instaladores/nfe2/nfe2.zip", 200},
+      {"/site/arquivos/instaladores/Firebird-2.5.2_Win32.zip", 200},
+      {"/site/arquivos/instaladores/Firebird-2.5.2_x64.zip", 200},
+      {"/site/arquivos/nao/existe.zip", 404},
+      {"/site/arquivos/produto/", 404},
+      {"/site/arquivos/%2E%2E/%2E%2E/etc/passwd", 404},
+  };
+  for (const Case &c : cases) {
+    queryd_test::HttpReply reply = server.request("GET", c.target);
+    EXPECT_EQ(reply.status, c.status) << c.target;
+    EXPECT_NE(reply.headers.find("Set-Cookie: velacorte_sessao="), std::string::npos) << c.target;
+    EXPECT_EQ(reply.headers.find("Location:"), std::string::npos) << c.target;
+    if (c.status == 200) {
+      EXPECT_EQ(reply.body.substr(0, 4), "PK\x03\x04") << c.target;
+    }
+  }
+  // Every link of the catalogue points at this server and is served.
+  pugi::xml_document list = parse(call(server, "select link from sistema.check_files").reply);
+  for (pugi::xpath_node link : list.select_nodes("/retorno/select/row/LINK")) {
+    std::string url = base64::decode(link.node().text().as_string());
+    ASSERT_EQ(url.rfind(server.base_url() + "/", 0), 0u) << url;
+    EXPECT_EQ(server.request("GET", url.substr(server.base_url().size())).status, 200) << url;
+  }
+}
+
+TEST_F(QuerydTest, ControlApiPlansFailuresAndKeepsTheLog) {
+  const std::string path = "/site/arquivos/produto/1002.zip";
+  server.fail(path, 2, 503);
+  EXPECT_EQ(server.request("GET", path).status, 503);
+  EXPECT_EQ(server.request("GET", path).status, 503);
+  EXPECT_EQ(server.request("GET", path).status, 200);
+
+  server.fail(path, 1, 302);
+  queryd_test::HttpReply redirect = server.request("GET", path);
+  EXPECT_EQ(redirect.status, 302);
+  EXPECT_NE(redirect.headers.find("Location: " + server.base_url() + path), std::string::npos);
+  server.fail(path, 1, 200);
+  EXPECT_EQ(server.request("GET", path).body.rfind("<html>", 0), 0u);
+
+  server.fail(path, 5, 500);
+  server.reset();
+  EXPECT_TRUE(server.log().empty());
+  server.request("GET", path, "", {"Range: bytes=0-1", "Cookie: a=b", "X-Other: 1"});
+  EXPECT_EQ(server.log(), (std::vector<std::string>{"GET\t" + path + "\tCookie: a=b\tRange: bytes=0-1"}));
+  server.clear_log();
+  EXPECT_TRUE(server.log().empty());
+}
+
+TEST(Queryd, UsesAGivenDatabaseAndToken) {
+  std::string db = ::testing::TempDir() + "queryd_given.db";
+  std::remove(db.c_str());
+  std::remove((db + ".sistema").c_str());
+  {
+    queryd_test::QuerydServer server({.demo = false, .db = db, .files = "", .token = "loja:chave"});
+    EXPECT_EQ(call(server, "create table sistema.check_files (arquivo varchar(10))", "1:1",
+                   queryd_test::senha_of_today(), "loja:chave")
+                  .status,
+              200);
+    EXPECT_EQ(call(server, "select 1").status, 401);
+    EXPECT_EQ(server.request("GET", "/site/arquivos/produto/1001.zip").status, 404);
+  }
+  queryd_test::QuerydServer again({.demo = false, .db = db, .files = "", .token = "loja:chave"});
+  Call kept =
+      call(again, "select * from sistema.check_files", "", queryd_test::senha_of_today(), "loja:chave");
+  EXPECT_NE(kept.reply.find("<codigo>003</codigo>"), std::string::npos) << kept.reply;
+  std::remove(db.c_str());
+  std::remove((db + ".sistema").c_str());
+}
+
+} // namespace
