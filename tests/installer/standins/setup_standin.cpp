@@ -1,0 +1,88 @@
+// Stands in for the programs that the installation run starts (setup programs, gsec.exe,
+// regsvr32.exe). It records how it was started in "C:\velacorte-testes\programas.log" and then acts by
+// its own file name:
+// - a Firebird setup registers the Firebird service entry and puts a gsec.exe stand-in in its bin folder;
+// - gsec.exe and regsvr32.exe end at once;
+// - any other setup program stays alive for a few seconds, so that the run has to wait for it.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+const wchar_t kLogFolder[] = L"C:\\velacorte-testes";
+const wchar_t kFirebirdFolder[] = L"C:\\Program Files\\Firebird\\Firebird_2_5";
+
+std::wstring own_path() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return std::wstring(path, length);
+}
+
+std::wstring file_name(const std::wstring &path) {
+  return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+bool starts_with_ignoring_case(const std::wstring &s, const wchar_t *prefix) {
+  size_t n = wcslen(prefix);
+  return s.size() >= n && _wcsnicmp(s.c_str(), prefix, n) == 0;
+}
+
+// One UTF-16 line per start: program name, command line, working folder, show command.
+void record_start(const std::wstring &name) {
+  CreateDirectoryW(kLogFolder, nullptr);
+  wchar_t folder[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+  std::wstring line =
+      name + L"\t" + GetCommandLineW() + L"\t" + folder + L"\t" + std::to_wstring(show) + L"\r\n";
+
+  std::wstring log = std::wstring(kLogFolder) + L"\\programas.log";
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    HANDLE file =
+        CreateFileW(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD written;
+      WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
+      CloseHandle(file);
+      return;
+    }
+    Sleep(20); // another stand-in holds the log
+  }
+}
+
+void install_firebird(const std::wstring &self) {
+  std::wstring bin = std::wstring(kFirebirdFolder) + L"\\bin";
+  CreateDirectoryW(L"C:\\Program Files\\Firebird", nullptr);
+  CreateDirectoryW(kFirebirdFolder, nullptr);
+  CreateDirectoryW(bin.c_str(), nullptr);
+  CopyFileW(self.c_str(), (bin + L"\\gsec.exe").c_str(), FALSE);
+
+  std::wstring image_path = L"\"" + bin + L"\\fbserver.exe\" -s DefaultInstance";
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                      L"SYSTEM\\CurrentControlSet\\services\\FirebirdServerDefaultInstance", 0, nullptr, 0,
+                      KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, L"ImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE *>(image_path.c_str()),
+                   static_cast<DWORD>((image_path.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  const std::wstring self = own_path();
+  const std::wstring name = file_name(self);
+  record_start(name);
+  if (starts_with_ignoring_case(name, L"gsec") || starts_with_ignoring_case(name, L"regsvr32"))
+    return 0;
+  if (starts_with_ignoring_case(name, L"Firebird"))
+    install_firebird(self);
+  Sleep(3000);
+  return 0;
+}
