@@ -14,9 +14,9 @@
 #include <cstdint>
 
 #ifdef _WIN32
-const char *const TokenFile = "c:\\velacorte\\velacorte.ini";
+std::string TokenFile = "c:\\velacorte\\velacorte.ini";
 #else
-const char *const TokenFile = VELACORTE_TOKEN_FILE;
+std::string TokenFile = VELACORTE_TOKEN_FILE;
 #endif
 
 namespace {

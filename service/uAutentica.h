@@ -7,8 +7,9 @@
 
 class THTTPReqResp;
 
-// Path of the product configuration file that holds the token.
-extern const char *const TokenFile;
+// Path of the product configuration file that holds the token. The installer keeps the fixed path;
+// support tools may point it at another file.
+extern std::string TokenFile;
 
 // The token of section "TOKEN" of the product configuration file, read afresh by each LeIni.
 class TLeitura {

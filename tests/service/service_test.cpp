@@ -38,7 +38,7 @@ protected:
     WSDLPadrao = server.wsdl_url();
   }
   void TearDown() override {
-    std::remove(TokenFile);
+    std::remove(TokenFile.c_str());
     URLPadrao.clear();
     WSDLPadrao.clear();
   }
@@ -85,7 +85,7 @@ TEST_F(ServiceTest, EveryRequestCarriesTheTokenAsItIsThen) {
   clock_reply(proxy);
   write_token("[TOKEN]\nID=outro\nSENHA=segredo\n");
   EXPECT_THROW(clock_reply(proxy), Exception); // the service refuses other credentials
-  std::remove(TokenFile);
+  std::remove(TokenFile.c_str());
   EXPECT_THROW(clock_reply(GetValidadorPortType(true)), Exception);
 
   std::vector<std::string> headers = authorization_headers(server);

@@ -84,7 +84,7 @@ TEST(THeader, AddsBasicCredentialsReadAfreshForEveryRequest) {
   EXPECT_EQ(header, "Authorization: Basic " + base64::encode("x:" + long_senha));
   EXPECT_EQ(header.find_first_of("\r\n"), std::string::npos);
 
-  std::remove(TokenFile);
+  std::remove(TokenFile.c_str());
   NativeRequest request;
   THeader::OnBeforePost(nullptr, &request);
   ASSERT_EQ(request.header_lines.size(), 1u);
@@ -97,7 +97,7 @@ TEST(TLeitura, ReadsIdAndSenhaOfTheTokenFile) {
   leitura.LeIni();
   EXPECT_EQ(leitura.ID(), "00000000000255");
   EXPECT_EQ(leitura.SENHA(), "abc");
-  std::remove(TokenFile);
+  std::remove(TokenFile.c_str());
   TLeitura empty;
   empty.LeIni();
   EXPECT_EQ(empty.ID(), "");

@@ -2,7 +2,7 @@
 // reply, and prints its rows.
 
 #include "reply_text.h"
-#include "token_file.h"
+#include "uAutentica.h"
 #include "uMySql.h"
 
 #include "Exception.h"
@@ -183,7 +183,7 @@ int main(int argc, char **argv) {
       SetSelectXmlTransport([&saved](const std::string &, const std::string &, const std::string &,
                                      const std::string &) { return saved; });
     } else if (!o.token_file.empty()) {
-      UseTokenFile(o.token_file);
+      TokenFile = o.token_file;
     }
     return run(o);
   } catch (const std::exception &e) {
