@@ -1,20 +1,8 @@
 #include "picture.h"
 
+#include "com_releasing.h"
+
 #include <wincodec.h>
-
-namespace {
-
-template <typename Interface> struct Releasing {
-  Interface *pointer = nullptr;
-  ~Releasing() {
-    if (pointer)
-      pointer->Release();
-  }
-  Interface *operator->() const { return pointer; }
-  Interface **out() { return &pointer; }
-};
-
-} // namespace
 
 HBITMAP load_png_resource(HINSTANCE instance, int id) {
   HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
@@ -30,7 +18,7 @@ HBITMAP load_png_resource(HINSTANCE instance, int id) {
   Releasing<IWICBitmapSource> converted;
   UINT width = 0, height = 0;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                              reinterpret_cast<void **>(factory.out()))) ||
+                              factory.out_void())) ||
       FAILED(factory->CreateStream(stream.out())) ||
       FAILED(stream->InitializeFromMemory(static_cast<BYTE *>(bytes), SizeofResource(instance, found))) ||
       FAILED(factory->CreateDecoderFromStream(stream.pointer, nullptr, WICDecodeMetadataCacheOnDemand,

@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "Exception.h"
+#include "com_releasing.h"
 #include "folders.h"
 #include "text.h"
 
@@ -9,17 +10,6 @@
 #include <shlobj.h>
 
 namespace {
-
-// Releases a COM interface on every way out.
-template <typename Interface> struct Releasing {
-  Interface *pointer = nullptr;
-  ~Releasing() {
-    if (pointer)
-      pointer->Release();
-  }
-  Interface *operator->() const { return pointer; }
-  void **out() { return reinterpret_cast<void **>(&pointer); }
-};
 
 std::string system_message(HRESULT result) {
   wchar_t *buffer = nullptr;
@@ -52,13 +42,13 @@ void remove_file(const std::wstring &path) {
 bool TForm1::cria_atalho(const std::string &path_file_name, const std::string &name) {
   Releasing<IUnknown> object;
   HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                     IID_IUnknown, object.out());
+                                     IID_IUnknown, object.out_void());
   if (FAILED(created))
     throw Exception(system_message(created));
   Releasing<IShellLinkW> link;
   Releasing<IPersistFile> file;
-  if (FAILED(object->QueryInterface(IID_IShellLinkW, link.out())) ||
-      FAILED(object->QueryInterface(IID_IPersistFile, file.out())))
+  if (FAILED(object->QueryInterface(IID_IShellLinkW, link.out_void())) ||
+      FAILED(object->QueryInterface(IID_IPersistFile, file.out_void())))
     throw Exception("Interface not supported");
 
   std::wstring target = text::widen(path_file_name);

@@ -1,20 +1,8 @@
 #include "capture.h"
 
+#include "com_releasing.h"
+
 #include <wincodec.h>
-
-namespace {
-
-template <typename Interface> struct Releasing {
-  Interface *pointer = nullptr;
-  ~Releasing() {
-    if (pointer)
-      pointer->Release();
-  }
-  Interface *operator->() const { return pointer; }
-  Interface **out() { return &pointer; }
-};
-
-} // namespace
 
 COLORREF Capture::at(int x, int y) const {
   uint32_t bgrx = pixels[static_cast<size_t>(y) * width + x];
@@ -56,7 +44,7 @@ bool Capture::save_png(const std::wstring &path) const {
   Releasing<IWICBitmapFrameEncode> frame;
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
   return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IWICImagingFactory, reinterpret_cast<void **>(factory.out()))) &&
+                                    IID_IWICImagingFactory, factory.out_void())) &&
          SUCCEEDED(factory->CreateStream(stream.out())) &&
          SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
          SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.out())) &&
