@@ -1,35 +1,18 @@
-// ClienteDataSet against a running velacorte-queryd (started by the test fixture; its port is in the
-// file that VELACORTE_QUERYD_PORT_FILE names): a column of every mapped type code, with a value and
+// ClienteDataSet against a running velacorte-queryd: a column of every mapped type code, with a value and
 // with NULL, plain and compressed.
 
 #include "TClientDataSet.h"
 #include "uMySql.h"
 
 #include "Exception.h"
-#include "uAutentica.h"
+#include "queryd_server.h"
+#include "token_file.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 namespace {
-
-std::string service_host() {
-  const char *file = std::getenv("VELACORTE_QUERYD_PORT_FILE");
-  if (file == nullptr)
-    return "";
-  std::string path = file;
-#ifdef _WIN32
-  path = "Z:" + path; // Wine's drive for the Unix file system
-#endif
-  std::ifstream in(path);
-  std::string port;
-  in >> port;
-  return port.empty() ? "" : "127.0.0.1:" + port;
-}
 
 struct Column {
   const char *declared; // the SQL type the service describes
@@ -64,20 +47,15 @@ const Column columns[] = {
 
 class ClienteDataSetService : public ::testing::Test {
 protected:
-  std::string host = service_host();
+  static const queryd_test::QuerydServer &server() {
+    static const queryd_test::QuerydServer running;
+    return running;
+  }
+
+  std::string host = server().host();
   std::string table = "cds" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 
-  void SetUp() override {
-    ASSERT_NE(host, "") << "no running service";
-    // Other test programs read and write the same token file at the same time: write a copy and rename
-    // it over the file, so that no reader ever finds it half written.
-    std::filesystem::path token = std::filesystem::u8path(TokenFile);
-    std::filesystem::create_directories(token.parent_path());
-    std::filesystem::path copy = token;
-    copy += "." + table;
-    std::ofstream(copy) << "[TOKEN]\nID=06192284400461\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n";
-    std::filesystem::rename(copy, token);
-  }
+  void SetUp() override { queryd_test::use_default_token(); }
 
   void run(const std::string &sql) {
     TDataXML q;

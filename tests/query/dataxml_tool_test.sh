@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # The dataxml tool against a running velacorte-queryd and on saved replies: output and exit status.
-#   dataxml_tool_test.sh DATAXML STATE_DIR
+#   dataxml_tool_test.sh DATAXML VELACORTE_QUERYD STATE_DIR
 set -u
-tool=$1 state=$2
+tool=$1 queryd=$2 state=$3
+rm -rf "$state" && mkdir -p "$state"
+"$queryd" --demo --port 0 --port-file "$state/port" >"$state/queryd.log" 2>&1 &
+queryd_pid=$!
+trap 'kill $queryd_pid 2>/dev/null' EXIT
+for _ in $(seq 100); do
+  [ -s "$state/port" ] && break
+  sleep 0.1
+done
 host=127.0.0.1:$(cat "$state/port")
 printf '[TOKEN]\nID=06192284400461\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n' >"$state/token.ini"
 printf '<?xml version="1.0"?><retorno><status><codigo>000</codigo><mensagem/></status><select rows="2"><row><N>77u/w6k=</N><V>7</V></row><row><N>eA==</N><V>8</V></row></select><fields><N tipo="253" tamanho="9"/><V tipo="3" tamanho="9"/></fields></retorno>' >"$state/saved.xml"

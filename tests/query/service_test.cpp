@@ -1,44 +1,28 @@
-// The client against a running velacorte-queryd (started by the test fixture; its port is in the file
-// that VELACORTE_QUERYD_PORT_FILE names).
+// The client against a running velacorte-queryd with the demo catalogue.
 
 #include "uMySql.h"
 
-#include "uAutentica.h"
+#include "queryd_server.h"
+#include "token_file.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
-std::string service_host() {
-  const char *file = std::getenv("VELACORTE_QUERYD_PORT_FILE");
-  if (file == nullptr)
-    return "";
-  std::string path = file;
-#ifdef _WIN32
-  path = "Z:" + path; // Wine's drive for the Unix file system
-#endif
-  std::ifstream in(path);
-  std::string port;
-  in >> port;
-  return "127.0.0.1:" + port;
-}
-
 class Service : public ::testing::Test {
 protected:
+  static const queryd_test::QuerydServer &server() {
+    static const queryd_test::QuerydServer running;
+    return running;
+  }
+
   TDataXML q;
 
   void SetUp() override {
-    std::string host = service_host();
-    ASSERT_NE(host, "") << "no running service";
-    std::filesystem::path token = std::filesystem::u8path(TokenFile);
-    std::filesystem::create_directories(token.parent_path());
-    std::ofstream(token) << "[TOKEN]\nID=06192284400461\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n";
-    q.ServidorWS(host);
+    queryd_test::use_default_token();
+    q.ServidorWS(server().host());
     q.SetShowErrors(false);
   }
 

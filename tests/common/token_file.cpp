@@ -1,0 +1,26 @@
+#include "token_file.h"
+
+#include "uAutentica.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+namespace queryd_test {
+
+void use_default_token() {
+  std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("velacorte-token-" + std::to_string(getpid()) + ".ini");
+  std::ofstream(file, std::ios::trunc)
+      << "[TOKEN]\nID=U5A1C0E97B4D\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n";
+  TokenFile = file.string();
+}
+
+} // namespace queryd_test
