@@ -3,14 +3,17 @@
 // reply exactly as the service would send it:
 //
 //   X execute, Z execute compressed (the reply is deflated and base64-encoded on the way), ! the next
-//   call fails as a lost connection; M/m script mode on/off, H/h ShowErrors on/off; Q<text>; sets
+//   call fails as a lost connection; M/m script mode on/off, H/h ShowErrors on/off; Q<text>; is
 //   the SQL, G<name>;<value>; sets a parameter; F first, N next, P previous, L last, E end test;
 //   c FieldsCount; n<d>, i<d>, S<d> FieldName, FieldByIndex, Script_Index with d a digit, "-" for
 //   -1 or anything else for a large index; b<name>;, x<name>;, t<name>;, s<name>; FieldByName,
 //   FieldExist, FieldType, FieldSize; C Close, which ends the program.
 //
 // Failures raised as Exception are the client's way to report; anything else escaping, and the
-// sanitizers' findings, are crashes.
+// sanitizers' findings, are crashes. The SQL and the parameters are the caller's, not the service's:
+// they are kept short and the SQL is set afresh before every execution, as the installer does, since a
+// caller that feeds a value holding its own placeholder back into the next execution grows its SQL
+// without bound by its own doing.
 
 #include "uMySql.h"
 
@@ -20,12 +23,15 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
+
+constexpr size_t caller_text = 64;
 
 std::string deflated(std::string_view bytes) {
   uLongf size = compressBound(static_cast<uLong>(bytes.size()));
@@ -54,12 +60,12 @@ public:
     return c == '-' ? -1 : INT32_MAX;
   }
 
-  // A text argument, up to the next ";" or the end.
-  std::string text() {
+  // A text argument, up to the next ";" or the end; at most `limit` bytes of it are kept.
+  std::string text(size_t limit = std::string::npos) {
     size_t end = text_.find(';', at_);
     if (end == std::string_view::npos)
       end = text_.size();
-    std::string out(text_.substr(at_, end - at_));
+    std::string out(text_.substr(at_, std::min(end - at_, limit)));
     at_ = end == text_.size() ? end : end + 1;
     return out;
   }
@@ -91,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       });
 
   TDataXML client;
-  client.SetSQL("select * from sistema.check_files");
+  std::string sql = "select * from sistema.check_files";
   bool closed = false;
   while (!program.done() && !closed) {
     char op = program.op();
@@ -100,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       case 'X':
       case 'Z':
         compressed = op == 'Z';
+        client.SetSQL(sql);
         client.Execute();
         break;
       case '!':
@@ -114,11 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         client.SetShowErrors(op == 'H');
         break;
       case 'Q':
-        client.SetSQL(program.text());
+        sql = program.text(caller_text);
         break;
       case 'G': {
-        std::string name = program.text();
-        client.GravaParam(name, program.text());
+        std::string name = program.text(caller_text);
+        client.GravaParam(name, program.text(caller_text));
         break;
       }
       case 'F':
