@@ -13,10 +13,9 @@ UrlParts UrlParts::parse(std::string_view url) {
   size_t slash = rest.find_first_of("/?");
   std::string_view authority = rest.substr(0, slash);
   UrlParts parts;
-  if (slash != std::string_view::npos)
-    parts.path_and_query = std::string(rest.substr(slash));
-  if (parts.path_and_query.front() == '?')
-    parts.path_and_query.insert(0, "/");
+  std::string_view target = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
+  parts.path_and_query = target.front() == '?' ? "/" : "";
+  parts.path_and_query += target;
   size_t colon = authority.rfind(':');
   if (colon != std::string_view::npos && authority.find(']', colon) == std::string_view::npos) {
     std::string_view port = authority.substr(colon + 1);

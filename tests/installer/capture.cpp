@@ -21,19 +21,19 @@ COLORREF Capture::at(int x, int y) const {
   return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
 }
 
-Capture capture_client(HWND window) {
-  RECT area;
-  GetClientRect(window, &area);
+namespace {
+
+// Copies the rectangle at (left, top) of the device context `source` into a picture.
+Capture capture_from(HDC source, int left, int top, int width, int height) {
   Capture capture;
-  capture.width = area.right;
-  capture.height = area.bottom;
+  capture.width = width;
+  capture.height = height;
   capture.pixels.resize(static_cast<size_t>(capture.width) * capture.height);
 
-  HDC screen = GetDC(window);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, capture.width, capture.height);
+  HDC memory = CreateCompatibleDC(source);
+  HBITMAP bitmap = CreateCompatibleBitmap(source, capture.width, capture.height);
   HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, capture.width, capture.height, screen, 0, 0, SRCCOPY);
+  BitBlt(memory, 0, 0, capture.width, capture.height, source, left, top, SRCCOPY);
   SelectObject(memory, previous);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -45,7 +45,26 @@ Capture capture_client(HWND window) {
   GetDIBits(memory, bitmap, 0, capture.height, capture.pixels.data(), &info, DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
+  return capture;
+}
+
+} // namespace
+
+Capture capture_client(HWND window) {
+  RECT area;
+  GetClientRect(window, &area);
+  HDC screen = GetDC(window);
+  Capture capture = capture_from(screen, 0, 0, area.right, area.bottom);
   ReleaseDC(window, screen);
+  return capture;
+}
+
+Capture capture_screen_area(HWND window) {
+  RECT area;
+  GetWindowRect(window, &area);
+  HDC screen = GetDC(nullptr);
+  Capture capture = capture_from(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
+  ReleaseDC(nullptr, screen);
   return capture;
 }
 

@@ -18,3 +18,6 @@ struct Capture {
 
 // Captures the client area of `window`.
 Capture capture_client(HWND window);
+// Captures what the screen shows where `window` lies, frame and windows in front of it included; works
+// for a window of another process.
+Capture capture_screen_area(HWND window);

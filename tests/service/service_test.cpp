@@ -154,7 +154,7 @@ TEST_F(ServiceTest, FailuresReachTheCallerAsExceptions) {
     std::string message_part;
   } cases[] = {
       {"HTTP error status", server.base_url() + "/nao/existe", "404"},
-      {"HTML page with status 200", server.service_url(), "XML"},
+      {"HTML page with status 200", server.service_url(), "envelope"},
       {"nothing listening", "http://127.0.0.1:1/servicos", "conexão"},
       {"unsupported scheme", "https://127.0.0.1/x", "suportado"},
   };

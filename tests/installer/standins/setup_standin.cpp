@@ -3,7 +3,11 @@
 // its own file name:
 // - a Firebird setup registers the Firebird service entry and puts a gsec.exe stand-in in its bin folder;
 // - gsec.exe and regsvr32.exe end at once;
-// - any other setup program stays alive for a few seconds, so that the run has to wait for it.
+// - any other setup program stays alive for a moment, so that the run has to wait for it, and records
+//   its end, so that a test can tell that the next program started only afterwards.
+//
+// Log lines (UTF-16): "inicio", program name, command line, working folder, show command; or "fim" and
+// the program name; fields separated by tabs.
 #include <windows.h>
 
 #include <cwchar>
@@ -29,17 +33,8 @@ bool starts_with_ignoring_case(const std::wstring &s, const wchar_t *prefix) {
   return s.size() >= n && _wcsnicmp(s.c_str(), prefix, n) == 0;
 }
 
-// One UTF-16 line per start: program name, command line, working folder, show command.
-void record_start(const std::wstring &name) {
+void record(const std::wstring &line) {
   CreateDirectoryW(kLogFolder, nullptr);
-  wchar_t folder[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, folder);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  GetStartupInfoW(&startup);
-  int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-  std::wstring line =
-      name + L"\t" + GetCommandLineW() + L"\t" + folder + L"\t" + std::to_wstring(show) + L"\r\n";
 
   std::wstring log = std::wstring(kLogFolder) + L"\\programas.log";
   for (int attempt = 0; attempt < 50; ++attempt) {
@@ -53,6 +48,17 @@ void record_start(const std::wstring &name) {
     }
     Sleep(20); // another stand-in holds the log
   }
+}
+
+void record_start(const std::wstring &name) {
+  wchar_t folder[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+  record(L"inicio\t" + name + L"\t" + GetCommandLineW() + L"\t" + folder + L"\t" + std::to_wstring(show) +
+         L"\r\n");
 }
 
 void install_firebird(const std::wstring &self) {
@@ -83,6 +89,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 0;
   if (starts_with_ignoring_case(name, L"Firebird"))
     install_firebird(self);
-  Sleep(3000);
+  Sleep(1000);
+  record(L"fim\t" + name + L"\r\n");
   return 0;
 }

@@ -1,0 +1,193 @@
+#include "installer_driver.h"
+
+#include "capture.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+namespace {
+
+std::wstring text_of(HWND window) {
+  std::wstring value(GetWindowTextLengthW(window) + 1, L'\0');
+  value.resize(GetWindowTextW(window, value.data(), static_cast<int>(value.size())));
+  return value;
+}
+
+std::wstring class_of(HWND window) {
+  wchar_t kind[64] = {};
+  GetClassNameW(window, kind, 64);
+  return kind;
+}
+
+// A message to a window of the installer; the run blocks its thread at times, so never wait for long.
+LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+template <typename Match> HWND find_window(Match match, HWND parent = nullptr) {
+  struct Search {
+    Match &match;
+    HWND found = nullptr;
+  } search{match};
+  auto visit = [](HWND window, LPARAM data) -> BOOL {
+    auto *s = reinterpret_cast<Search *>(data);
+    if (!s->match(window))
+      return TRUE;
+    s->found = window;
+    return FALSE;
+  };
+  if (parent)
+    EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&search));
+  else
+    EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+DWORD process_of(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
+} // namespace
+
+InstallerDriver::InstallerDriver(const std::wstring &program) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring command = L"\"" + program + L"\"";
+  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    throw std::runtime_error("Install.exe does not start");
+  for (int tries = 0; tries < 600 && !form; ++tries) {
+    form = find_window([&](HWND w) {
+      return process_of(w) == process.dwProcessId && class_of(w) == L"TForm1" && IsWindowVisible(w);
+    });
+    if (!form)
+      Sleep(50);
+  }
+  if (!form)
+    throw std::runtime_error("the installer's window does not show");
+}
+
+InstallerDriver::~InstallerDriver() {
+  if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+    PostMessageW(control(L"Fechar"), BM_CLICK, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_TIMEOUT)
+      TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+HWND InstallerDriver::control(const std::wstring &caption) const {
+  return find_window([&](HWND w) { return text_of(w) == caption; }, form);
+}
+
+HWND InstallerDriver::control_of_class_at(const wchar_t *kind, int top) const {
+  return find_window(
+      [&](HWND w) {
+        RECT area;
+        GetWindowRect(w, &area);
+        MapWindowPoints(nullptr, form, reinterpret_cast<POINT *>(&area), 2);
+        return class_of(w) == kind && area.top == top;
+      },
+      form);
+}
+
+void InstallerDriver::choose_type(const std::wstring &type) {
+  HWND box = find_window([](HWND w) { return class_of(w) == L"ComboBox"; }, form);
+  ask(box, CB_SETCURSEL, type == L"Servidor" ? 0 : 1);
+  if (text_of(box) != type)
+    throw std::runtime_error("the type box does not offer the type");
+}
+
+bool InstallerDriver::option(const std::wstring &caption) const {
+  return ask(control(caption), BM_GETCHECK) == BST_CHECKED;
+}
+
+void InstallerDriver::set_option(const std::wstring &caption, bool ticked) {
+  if (option(caption) != ticked)
+    ask(control(caption), BM_CLICK);
+}
+
+void InstallerDriver::press_install() {
+  PostMessageW(control(L"Instalar"), BM_CLICK, 0, 0);
+}
+
+std::wstring InstallerDriver::status() const {
+  return text_of(control_of_class_at(L"Static", 237));
+}
+
+bool InstallerDriver::type_box_enabled() const {
+  return IsWindowEnabled(find_window([](HWND w) { return class_of(w) == L"ComboBox"; }, form));
+}
+
+int InstallerDriver::total_position() const {
+  return static_cast<int>(ask(control_of_class_at(PROGRESS_CLASSW, 298), PBM_GETPOS));
+}
+
+int InstallerDriver::total_maximum() const {
+  return static_cast<int>(ask(control_of_class_at(PROGRESS_CLASSW, 298), PBM_GETRANGE, FALSE));
+}
+
+HWND InstallerDriver::find_box() const {
+  return find_window([&](HWND w) {
+    return process_of(w) == process.dwProcessId && class_of(w) == L"#32770" && IsWindowVisible(w);
+  });
+}
+
+SeenBox InstallerDriver::handle_box(HWND box, const std::function<int(const SeenBox &)> &answer,
+                                    const std::function<void(HWND)> &on_box) {
+  Sleep(200); // let the box finish its set-up and paint
+  SeenBox seen;
+  seen.title = text_of(box);
+  seen.text = text_of(GetDlgItem(box, 0xFFFF));
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM data) {
+        if (IsWindowVisible(child) && _wcsicmp(class_of(child).c_str(), L"Button") == 0)
+          ++*reinterpret_cast<int *>(data);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&seen.buttons));
+  seen.total_position = total_position();
+  if (on_box)
+    on_box(box);
+  int button = answer(seen);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+  for (int tries = 0; tries < 100 && IsWindow(box) && IsWindowVisible(box); ++tries)
+    Sleep(50);
+  boxes.push_back(seen);
+  return seen;
+}
+
+bool InstallerDriver::run_until(const std::wstring &final_status,
+                                const std::function<int(const SeenBox &)> &answer,
+                                const std::function<void(HWND)> &on_box) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+    if (HWND box = find_box())
+      handle_box(box, answer, on_box);
+    else if (status() == final_status)
+      return true;
+    else
+      Sleep(100);
+  }
+  return false;
+}
+
+bool InstallerDriver::answer_one_box(int answer) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(100))
+    if (HWND box = find_box()) {
+      handle_box(box, [answer](const SeenBox &) { return answer; }, {});
+      return true;
+    }
+  return false;
+}
+
+bool save_screenshot(HWND window, const std::wstring &path) {
+  return capture_screen_area(window).save_png(path);
+}
