@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -100,7 +101,10 @@ HWND InstallerDriver::control_of_class_at(const wchar_t *kind, int top) const {
 void InstallerDriver::choose_type(const std::wstring &type) {
   HWND box = find_window([](HWND w) { return class_of(w) == L"ComboBox"; }, form);
   ask(box, CB_SETCURSEL, type == L"Servidor" ? 0 : 1);
-  if (text_of(box) != type)
+  // GetWindowTextW does not ask a window of another process, and a combo box has no caption of its own.
+  wchar_t chosen[64] = {};
+  ask(box, WM_GETTEXT, std::size(chosen), reinterpret_cast<LPARAM>(chosen));
+  if (chosen != type)
     throw std::runtime_error("the type box does not offer the type");
 }
 
