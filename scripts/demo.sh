@@ -1,16 +1,37 @@
 #!/usr/bin/env bash
-# The main job: builds the installer and starts it under Wine, on the user's display when there is
-# one and otherwise under Xvfb.
+# The main job: builds the installer and its local query service, starts velacorte-queryd --demo on
+# loopback (on the port of the test build's host, VELACORTE_SERVICE_HOST) and starts the installer under
+# Wine. With a display the operator drives it; without one, under Xvfb, it drives a complete "Servidor"
+# installation as the end-to-end tests do and keeps the screenshots. Exits 0 when the run ended with
+# "Concluído".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+cmake --preset native >/dev/null
+cmake --build --preset native --target velacorte-queryd
 cmake --preset win64-test >/dev/null
-cmake --build --preset win64-test
-export WINEPREFIX=$PWD/build/win64-test/wineprefix
+cmake --build --preset win64-test --target Install setup_standin e2e_seed end_to_end_test
+
+build=$PWD/build/win64-test
+export WINEPREFIX=$build/wineprefix
+host=$(sed -n 's/^VELACORTE_SERVICE_HOST:STRING=//p' "$build/CMakeCache.txt")
+state=$build/tests/installer/queryd-e2e
+bash scripts/queryd-fixture.sh start "$state" build/native/server/velacorte-queryd "${host##*:}" \
+  "$build/tests/installer/e2e-seed"
+trap 'bash scripts/queryd-fixture.sh stop "$state"; wineserver -k 2>/dev/null || true' EXIT
+
 if [ -n "${DISPLAY:-}" ]; then
-  scripts/wine-run.sh build/win64-test/installer/Install.exe
+  # The setup programs that the run expects in c:\install: the project's stand-ins.
+  scripts/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true
+  mkdir -p "$WINEPREFIX/drive_c/install"
+  for setup in UltraVNC_1.0.8.2_Setup.exe IboConsoleSetup.exe; do
+    cp "$build/tests/installer/setup_standin.exe" "$WINEPREFIX/drive_c/install/$setup"
+  done
+  scripts/wine-run.sh "$build/installer/Install.exe"
 else
-  timeout 20 xvfb-run -a scripts/wine-run.sh build/win64-test/installer/Install.exe || [ $? -eq 124 ]
-  wineserver -k 2>/dev/null || true
-  echo "demo: the installer started and ran under Xvfb"
+  xvfb-run -a -s '-screen 0 1024x768x24' scripts/wine-run.sh "$build/tests/installer/end_to_end_test.exe" \
+    --gtest_filter=EndToEnd.ServerRunWithEveryOptionThenASecondRunOverIt
+  echo "demo: the \"Servidor\" installation ended with \"Concluído\""
+  echo "demo: screenshots in $build/artifacts (e2e-idle.png, e2e-running.png, e2e-concluido.png)"
+  echo "demo: the installed machine's drive C: is $WINEPREFIX/drive_c"
 fi

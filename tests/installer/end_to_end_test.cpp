@@ -67,6 +67,21 @@ std::wstring link_target(const fs::path &file) {
   return target;
 }
 
+// The Program Files folder that 32-bit programs see, which the file list's "pfiles" names. A 64-bit
+// Windows always has it; a Wine prefix without 32-bit support lacks it, so it is given here.
+std::wstring programs_folder_of_32_bit_programs() {
+  const wchar_t folder[] = L"C:\\Program Files (x86)";
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, nullptr, 0,
+                      KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE *>(folder),
+                   sizeof(folder));
+    RegCloseKey(key);
+  }
+  CreateDirectoryW(folder, nullptr);
+  return folder;
+}
+
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
 const wchar_t kFirebirdKey[] = L"SYSTEM\\CurrentControlSet\\services\\FirebirdServerDefaultInstance";
 
@@ -81,8 +96,7 @@ protected:
     CoInitialize(nullptr);
     system_folder = shell_folder(CSIDL_SYSTEMX86);
     desktop = shell_folder(CSIDL_DESKTOPDIRECTORY);
-    program_files = registry_text(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
-                                  L"ProgramFilesDir");
+    program_files = programs_folder_of_32_bit_programs();
     clean_machine();
     // The setup programs that the run expects in the setup folder, and regsvr32.exe in the system folder.
     fs::create_directories(L"c:\\install");
@@ -324,7 +338,7 @@ TEST_F(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
     const wchar_t *text;
     int total_position;
   } expected[] = {{L"Falha ao baixar o arquivo, tentar novamente?", 0},
-                  {L"Falha ao baixar o arquivo, tentar novamente?", 8},
+                  {L"Falha ao baixar o arquivo, tentar novamente?", 7},
                   {L"Falha ao baixar o arquivo, tentar novamente?", 11},
                   {L"Erro Baixando Firebird, tentar novamente?", 11}};
   ASSERT_EQ(installer.boxes.size(), std::size(expected));

@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -26,6 +25,15 @@ LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, 10000, &result);
   return static_cast<LRESULT>(result);
+}
+
+// The text of a control that keeps it itself (an edit field), asked through the control's window.
+std::wstring text_asked(HWND control) {
+  wchar_t text[256] = {};
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 10000,
+                      &length);
+  return text;
 }
 
 template <typename Match> HWND find_window(Match match, HWND parent = nullptr) {
@@ -59,7 +67,8 @@ InstallerDriver::InstallerDriver(const std::wstring &program) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::wstring command = L"\"" + program + L"\"";
-  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  // Started in C:\ so that nothing it does can reach outside the machine's drive C:.
+  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup,
                       &process))
     throw std::runtime_error("Install.exe does not start");
   for (int tries = 0; tries < 600 && !form; ++tries) {
@@ -101,10 +110,7 @@ HWND InstallerDriver::control_of_class_at(const wchar_t *kind, int top) const {
 void InstallerDriver::choose_type(const std::wstring &type) {
   HWND box = find_window([](HWND w) { return class_of(w) == L"ComboBox"; }, form);
   ask(box, CB_SETCURSEL, type == L"Servidor" ? 0 : 1);
-  // GetWindowTextW does not ask a window of another process, and a combo box has no caption of its own.
-  wchar_t chosen[64] = {};
-  ask(box, WM_GETTEXT, std::size(chosen), reinterpret_cast<LPARAM>(chosen));
-  if (chosen != type)
+  if (text_asked(box) != type)
     throw std::runtime_error("the type box does not offer the type");
 }
 
@@ -118,7 +124,13 @@ void InstallerDriver::set_option(const std::wstring &caption, bool ticked) {
 }
 
 void InstallerDriver::press_install() {
+  std::wstring before = status();
   PostMessageW(control(L"Instalar"), BM_CLICK, 0, 0);
+  // After a finished run the status line still reads "Concluído": wait until the new run shows.
+  if (before.empty())
+    return;
+  for (int tries = 0; tries < 600 && status() == before && !find_box(); ++tries)
+    Sleep(50);
 }
 
 std::wstring InstallerDriver::status() const {
