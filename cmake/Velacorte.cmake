@@ -2,6 +2,7 @@
 
 option(VELACORTE_TESTS "Build the tests" ON)
 option(VELACORTE_BENCHMARKS "Build the benchmarks" OFF)
+option(VELACORTE_FUZZ "Build the libFuzzer targets (clang)" OFF)
 
 # Host of the query service and of the archives. The product talks to the maker's host; the demo and
 # test builds point it at the local reference service.

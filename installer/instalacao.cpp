@@ -2,11 +2,13 @@
 // components between and after them.
 #include "Unit1.h"
 
+#include "Exception.h"
 #include "folders.h"
 #include "optional_components.h"
 #include "run_steps.h"
 #include "text.h"
 #include "uMySql.h"
+#include "zip_names.h"
 
 #include <commctrl.h>
 
@@ -43,12 +45,28 @@ std::string file_list_query(const std::wstring &type, bool only_libraries) {
          (only_libraries ? " and arquivo LIKE '%.dll' " : "");
 }
 
+// Whether a name from the file list, joined to the temporary or the target folder, stays below it: a
+// relative path that neither climbs out nor names a drive, the rule for the names inside an archive.
+bool stays_below(const std::string &name) {
+  try {
+    EntryPath path = entry_path(name, true);
+    return !path.path.empty() && !path.is_folder;
+  } catch (const Exception &) {
+    return false;
+  }
+}
+
 void download_pass(TForm1 &form, TDataXML &files) {
   while (!files.EOF()) {
     std::string arquivo = files.FieldByName("arquivo");
     form.status("Baixando Arquivo: " + arquivo);
     // The data folder lives on the server only.
     if (files.FieldByName("local") == "c:\\velacorte\\dados" && run::installation_type(form) == L"Estação") {
+      files.Next();
+      continue;
+    }
+    // An archive whose name would land outside the temporary folder is not fetched.
+    if (!stays_below(files.FieldByName("check_id") + ".zip")) {
       files.Next();
       continue;
     }
@@ -73,6 +91,9 @@ void download_pass(TForm1 &form, TDataXML &files) {
 // when the entry cannot be placed.
 void place_entry(TForm1 &form, const std::string &folder, const std::string &arquivo,
                  const std::string &atalho, const std::string &nome_atalho, const std::string &archive) {
+  // Nothing is unpacked, copied or deleted for names that would reach outside their folders.
+  if (!stays_below(arquivo) || !stays_below(archive))
+    throw std::runtime_error("file name");
   run::unpack_or_discard("c:\\Velacorte\\tmp\\" + archive, "c:\\velacorte\\tmp");
   DeleteFileW(text::widen("c:\\Velacorte\\tmp\\" + archive).c_str());
   form.status("Copiando Arquivo: " + arquivo);

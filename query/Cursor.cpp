@@ -90,7 +90,8 @@ pugi::xml_node TDataXML::CurrentRow(const ResultSet &Set) const {
 }
 
 void TDataXML::Next() {
-  if (FPosition > FRecordCount)
+  // A reply may claim the largest row count there is; past its last row no position is left.
+  if (FPosition > FRecordCount || FPosition == INT32_MAX)
     Report(5, "Fim do Registro", "Fim do Registro");
   else
     ++FPosition;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test of the project: installs what is missing, checks the layout of the code, builds the three
-# configurations, runs the native tests (sanitizers on) and the Windows tests under Wine and Xvfb.
+# configurations, runs the native tests (sanitizers on), a short run of every fuzzing target and the
+# Windows tests under Wine and Xvfb.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh || exit 1
@@ -43,6 +44,8 @@ done
 step check_product
 step smoke_run_product
 step ctest --preset native
+# A few seconds per fuzzing target: the seeds and earlier findings are replayed, then some new inputs.
+step bash scripts/fuzz.sh 5
 step xvfb-run -a -s '-screen 0 1024x768x24' ctest --preset win64-test
 WINEPREFIX=$PWD/build/win64-test/wineprefix wineserver -k 2>/dev/null || true
 exit $failed

@@ -68,6 +68,16 @@ TEST(Cursor, MoveErrorsRaiseWithShowErrors) {
   EXPECT_EQ(l.q.Position(), 4);
 }
 
+TEST(Cursor, LargestRowCountEndsAtItsLastRow) {
+  Loaded l(
+      reply("<select rows=\"2147483647\"><row><ID>1</ID></row></select><fields><ID tipo=\"3\"/></fields>"));
+  l.q.Last();
+  l.q.Next();
+  EXPECT_EQ(l.q.Position(), INT32_MAX);
+  EXPECT_EQ(l.q.Erro(), 5);
+  EXPECT_EQ(l.q.Error(), "Fim do Registro");
+}
+
 TEST(Fields, ReadByNameAndPosition) {
   Loaded l(files());
   TDataXML &q = l.q;

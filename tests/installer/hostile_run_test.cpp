@@ -1,0 +1,153 @@
+// The real Install.exe against file lists that a broken or hostile service could send: names that climb
+// out of their folders, an empty location, archives that are not archives, a very long list. The run
+// must end, place what is sound and write nothing outside the folders that the list names.
+#include "installer_driver.h"
+#include "queryd_server.h"
+#include "uMySql.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kDemoArchive[] = "/site/arquivos/produto/1001.zip"; // holds Velacorte.exe
+const wchar_t kVictim[] = L"c:\\windows\\x.dll";
+
+std::string contents(const fs::path &file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_file(const fs::path &file, const std::string &bytes) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string literal(const std::string &text) {
+  std::string out = "'";
+  for (char c : text)
+    out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
+}
+
+class HostileList : public ::testing::Test {
+protected:
+  void SetUp() override {
+    clean_machine();
+    write_file(kVictim, "vítima");
+    run_script("CREATE TABLE IF NOT EXISTS sistema.check_files_demo AS SELECT * FROM sistema.check_files");
+  }
+  void TearDown() override {
+    run_script("DELETE FROM sistema.check_files;"
+               "INSERT INTO sistema.check_files SELECT * FROM sistema.check_files_demo");
+    clean_machine();
+  }
+
+  void clean_machine() {
+    std::error_code ignored;
+    for (const wchar_t *folder : {L"c:\\Velacorte", L"c:\\velacorte-testes", L"c:\\install"})
+      fs::remove_all(folder, ignored);
+    fs::remove(kVictim, ignored);
+  }
+
+  // The query client of this test reads the installer's token, as Install.exe does; a run that went
+  // wrong may have taken it away.
+  void run_script(const std::string &sql) {
+    fs::create_directories(L"c:\\Velacorte");
+    WritePrivateProfileStringW(L"TOKEN", L"ID", L"U5A1C0E97B4D", L"c:\\velacorte\\velacorte.ini");
+    WritePrivateProfileStringW(L"TOKEN", L"SENHA", L"1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A",
+                               L"c:\\velacorte\\velacorte.ini");
+    TDataXML q;
+    q.ServidorWS(service.host());
+    q.SetScript(true);
+    q.SetSQL(sql);
+    q.Execute();
+  }
+
+  // Replaces the file list with `rows`, each (check_id, arquivo, local, link path).
+  void set_list(const std::vector<std::array<std::string, 4>> &rows) {
+    std::string sql = "DELETE FROM sistema.check_files";
+    for (const auto &row : rows)
+      sql += ";INSERT INTO sistema.check_files VALUES (" + literal(row[0]) + "," + literal(row[1]) + "," +
+             literal(row[2]) + ",'',''," + literal(service.base_url() + row[3]) + ",'S','*')";
+    run_script(sql);
+  }
+
+  void install(InstallerDriver &installer) {
+    installer.choose_type(L"Servidor");
+    for (const wchar_t *option : {L"Instalar Firebird", L"Instalar UltraVNC", L"Instalar IBO Console",
+                                  L"Configurar Caminho BD", L"Baixar Banco de Dados"})
+      installer.set_option(option, false);
+    installer.press_install();
+    ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &) { return IDNO; }));
+  }
+
+  queryd_test::QuerydServer service;
+};
+
+TEST_F(HostileList, NamesThatClimbOutAndBodiesThatAreNotArchives) {
+  // Bodies of the download host that are not ZIP archives.
+  fs::path files = service.files_folder();
+  write_file(files / "hostil" / "texto.zip", "<html>não é um arquivo</html>");
+  write_file(files / "hostil" / "cortado.zip", contents(files / "produto" / "1001.zip").substr(0, 40));
+  write_file(files / "hostil" / "vazio.zip", "");
+  const std::string target = "c:\\velacorte-testes\\alvo";
+  set_list({
+      {"3001", "..\\..\\Windows\\x.dll", target, kDemoArchive},
+      {"3002", "..\\velacorte.ini", target, kDemoArchive},
+      {"..\\..\\velacorte-testes\\fora", "Velacorte.exe", target, kDemoArchive},
+      {"3003", "c:\\velacorte-testes\\absoluto.exe", target, kDemoArchive},
+      {"3004", "Velacorte.exe", "", kDemoArchive},
+      {"3005", "Velacorte.exe", target, "/site/arquivos/hostil/texto.zip"},
+      {"3006", "Velacorte.exe", target, "/site/arquivos/hostil/cortado.zip"},
+      {"3007", "Velacorte.exe", target, "/site/arquivos/hostil/vazio.zip"},
+      {"3008", "Velacorte.exe", target, kDemoArchive},
+  });
+
+  InstallerDriver installer(INSTALL_EXE);
+  install(installer);
+  EXPECT_TRUE(installer.boxes.empty());
+
+  EXPECT_EQ(contents(kVictim), "vítima");
+  EXPECT_TRUE(fs::exists(L"c:\\velacorte\\velacorte.ini"));
+  for (const wchar_t *outside : {L"c:\\velacorte-testes\\velacorte.ini", L"c:\\velacorte-testes\\fora.zip",
+                                 L"c:\\velacorte-testes\\absoluto.exe", L"c:\\Velacorte\\Velacorte.exe"})
+    EXPECT_FALSE(fs::exists(outside)) << fs::path(outside).string();
+  // Only the sound entry is placed, and the broken archives do not stay behind.
+  std::vector<std::string> placed;
+  for (const auto &item : fs::recursive_directory_iterator(L"c:\\velacorte-testes\\alvo"))
+    placed.push_back(item.path().filename().string());
+  EXPECT_EQ(placed, std::vector<std::string>{"Velacorte.exe"});
+  for (const char *archive : {"3005.zip", "3006.zip", "3007.zip"})
+    EXPECT_FALSE(fs::exists(fs::path(L"c:\\Velacorte\\tmp") / archive)) << archive;
+}
+
+TEST_F(HostileList, TenThousandEntriesEnd) {
+  // One archive serves every entry from the temporary folder, so that the run sends no download.
+  fs::path files = service.files_folder();
+  write_file(L"c:\\Velacorte\\tmp\\lote.zip", contents(files / "produto" / "1001.zip"));
+  run_script("DELETE FROM sistema.check_files;"
+             "INSERT INTO sistema.check_files WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+             "WHERE i < 10000) SELECT 'lote', 'Velacorte.exe', 'c:\\velacorte-testes\\lote', '', '', '" +
+             service.base_url() + "/site/arquivos/produto/lote.zip', 'S', '*' FROM n");
+  service.clear_log();
+
+  InstallerDriver installer(INSTALL_EXE);
+  install(installer);
+  EXPECT_TRUE(installer.boxes.empty());
+  EXPECT_EQ(installer.total_maximum(), 10000 + 3);
+  EXPECT_EQ(installer.total_position(), 10000 + 3);
+  for (const std::string &line : service.log())
+    EXPECT_EQ(line.find("/site/arquivos/produto/"), std::string::npos) << line;
+  EXPECT_EQ(contents(L"c:\\velacorte-testes\\lote\\Velacorte.exe"), "Velacorte demo: Velacorte.exe\r\n");
+}
+
+} // namespace
