@@ -3,6 +3,7 @@
 // the statement on the same in-process reply; the ratio is the table's cost over the walk.
 
 #include "TClientDataSet.h"
+#include "base64.h"
 #include "uMySql.h"
 #include "uwsselectxml.h"
 
@@ -15,23 +16,6 @@ namespace {
 
 constexpr int rows = 100000;
 
-std::string base64(std::string_view bytes) {
-  static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t n = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size())
-      n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size())
-      n |= static_cast<unsigned char>(bytes[i + 2]);
-    out += letters[n >> 18];
-    out += letters[(n >> 12) & 63];
-    out += i + 1 < bytes.size() ? letters[(n >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? letters[n & 63] : '=';
-  }
-  return out;
-}
-
 // Text, integer, 64-bit integer, decimal, date, date and time, time and blob columns, as the service
 // writes them.
 std::string make_reply() {
@@ -40,10 +24,11 @@ std::string make_reply() {
                     std::to_string(rows) + "\">";
   for (int r = 0; r < rows; ++r) {
     std::string n = std::to_string(r);
-    xml += "<row><NOME>" + base64("Cliente número " + n) + "</NOME><QTD>" + n + "</QTD><CODIGO>" +
+    xml += "<row><NOME>" + base64::encode("Cliente número " + n) + "</NOME><QTD>" + n + "</QTD><CODIGO>" +
            std::to_string(5000000000LL + r) + "</CODIGO><PRECO>" + n + ".25</PRECO><DIA>2024-05-" +
            std::to_string(10 + r % 20) + "</DIA><MOMENTO>2024-05-17 10:11:" + std::to_string(10 + r % 50) +
-           "</MOMENTO><HORA>08:30:00</HORA><FOTO>" + base64(base64("bytes da foto " + n)) + "</FOTO></row>";
+           "</MOMENTO><HORA>08:30:00</HORA><FOTO>" + base64::encode(base64::encode("bytes da foto " + n)) +
+           "</FOTO></row>";
   }
   return xml + "</select><fields><NOME tipo=\"253\" tamanho=\"60\"/><QTD tipo=\"3\" tamanho=\"11\"/>"
                "<CODIGO tipo=\"8\" tamanho=\"20\"/><PRECO tipo=\"246\" tamanho=\"12\"/>"

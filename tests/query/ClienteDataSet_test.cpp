@@ -2,6 +2,7 @@
 // the table, where the statement goes, and every failure raised.
 
 #include "TClientDataSet.h"
+#include "base64.h"
 #include "uMySql.h"
 #include "uwsselectxml.h"
 
@@ -14,23 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string base64(std::string_view bytes) {
-  static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t n = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size())
-      n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size())
-      n |= static_cast<unsigned char>(bytes[i + 2]);
-    out += letters[n >> 18];
-    out += letters[(n >> 12) & 63];
-    out += i + 1 < bytes.size() ? letters[(n >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? letters[n & 63] : '=';
-  }
-  return out;
-}
 
 struct Column {
   std::string name, tipo, tamanho;
@@ -49,9 +33,9 @@ std::string reply(const std::vector<Column> &columns, const std::vector<std::vec
       const std::string &tipo = columns[i].tipo;
       bool ascii = std::all_of(value.begin(), value.end(), [](char c) { return c >= 0; });
       if (!value.empty() && (tipo == "253" || tipo == "254"))
-        value = base64(ascii ? value : "\xEF\xBB\xBF" + value);
+        value = base64::encode(ascii ? value : "\xEF\xBB\xBF" + value);
       else if (!value.empty() && tipo == "252")
-        value = base64(base64(value));
+        value = base64::encode(base64::encode(value));
       xml += "<" + columns[i].name + ">" + value + "</" + columns[i].name + ">";
     }
     xml += "</row>";
@@ -82,7 +66,7 @@ struct Service {
           compress(reinterpret_cast<Bytef *>(packed.data()), &size,
                    reinterpret_cast<const Bytef *>(answer.data()), answer.size());
           packed.resize(size);
-          return base64(packed);
+          return base64::encode(packed);
         });
   }
   ~Service() { SetSelectXmlTransport({}); }
