@@ -1,4 +1,5 @@
 #include "installer_driver.h"
+#include "window_text.h"
 
 #include "capture.h"
 
@@ -7,18 +8,6 @@
 #include <stdexcept>
 
 namespace {
-
-std::wstring text_of(HWND window) {
-  std::wstring value(GetWindowTextLengthW(window) + 1, L'\0');
-  value.resize(GetWindowTextW(window, value.data(), static_cast<int>(value.size())));
-  return value;
-}
-
-std::wstring class_of(HWND window) {
-  wchar_t kind[64] = {};
-  GetClassNameW(window, kind, 64);
-  return kind;
-}
 
 // A message to a window of the installer; the run blocks its thread at times, so never wait for long.
 LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {

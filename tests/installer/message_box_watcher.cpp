@@ -1,4 +1,5 @@
 #include "message_box_watcher.h"
+#include "window_text.h"
 
 namespace {
 
@@ -26,12 +27,6 @@ BOOL CALLBACK count_button(HWND child, LPARAM data) {
   if (IsWindowVisible(child) && _wcsicmp(kind, L"Button") == 0)
     ++*reinterpret_cast<int *>(data);
   return TRUE;
-}
-
-std::wstring text_of(HWND window) {
-  std::wstring value(GetWindowTextLengthW(window) + 1, L'\0');
-  value.resize(GetWindowTextW(window, value.data(), static_cast<int>(value.size())));
-  return value;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "message_box_watcher.h"
 #include "test_run.h"
 #include "text.h"
+#include "window_text.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -15,18 +16,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring text_of(HWND window) {
-  std::wstring value(GetWindowTextLengthW(window) + 1, L'\0');
-  value.resize(GetWindowTextW(window, value.data(), static_cast<int>(value.size())));
-  return value;
-}
-
-std::wstring class_of(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
 
 // The control's rectangle in its parent's client coordinates.
 RECT placement(HWND control) {
