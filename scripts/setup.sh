@@ -8,6 +8,7 @@ packages=(
   wine wine64 xvfb xauth imagemagick
   zlib1g-dev libpugixml-dev googletest libsqlite3-dev libcpp-httplib-dev
   zip unzip curl python3 pkg-config libclang-rt-14-dev
+  php-cli php-soap php-xml
 )
 
 missing=()

@@ -53,14 +53,16 @@ std::string THTTPRIO::selectxml(const std::string &senha, const std::string &sql
   THTTPReqResp::Response response =
       HTTPWebNode.Post(url, ValidadorRegistration::SOAPAction, soap::write_envelope(call));
 
-  // A SOAP Fault comes with status 500 and is raised with its own text by read_envelope.
+  // A SOAP Fault comes with status 500 and reaches the caller with its own text. Any other body
+  // that is not an envelope is explained better by an HTTP error status than by the XML reader.
   soap::Message reply;
   try {
     reply = soap::read_envelope(response.body);
+  } catch (const soap::Fault &) {
+    throw;
   } catch (const Exception &) {
-    if (response.status == 200)
-      throw;
     check_status(response, url);
+    throw;
   }
   check_status(response, url);
   if (reply.parts.empty())

@@ -145,7 +145,7 @@ Message read_envelope(std::string_view xml) {
     std::string text = part_text(child_named(op, "faultstring"));
     if (text.empty())
       text = part_text(child_named(op, "faultcode"));
-    throw Exception(text.empty() ? std::string("SOAP Fault") : text);
+    throw Fault(text.empty() ? std::string("SOAP Fault") : text);
   }
   Message message;
   message.ns = namespace_of(op);

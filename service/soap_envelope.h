@@ -2,6 +2,8 @@
 
 // SOAP 1.1 messages of the query service's operation, RPC style with section 5 encoding.
 
+#include "Exception.h"
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,9 +24,15 @@ std::string write_envelope(const Message &message);
 // A fault envelope with the given code (e.g. "SOAP-ENV:Client") and text.
 std::string write_fault(std::string_view code, std::string_view text);
 
+// A SOAP Fault of the service; what() is its faultstring (its faultcode when that is empty).
+class Fault : public Exception {
+public:
+  using Exception::Exception;
+};
+
 // Reads an envelope written by any SOAP 1.1 toolkit: any namespace prefixes, typed or untyped parts,
-// escaped or CDATA text, multi-reference (href) parts. A Fault is thrown as Exception with its text;
-// a document that is not an envelope throws Exception too.
+// escaped or CDATA text, multi-reference (href) parts. A Fault is thrown as Fault; a document that is
+// not an envelope throws Exception.
 Message read_envelope(std::string_view xml);
 
 // Text that holds bytes one per character (U+0000-U+00FF) <-> those bytes. Characters above U+00FF
