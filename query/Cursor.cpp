@@ -4,7 +4,8 @@
 #include "uMySql.h"
 
 #include "Exception.h"
-#include "text.h"
+
+#include <cstring>
 
 namespace {
 
@@ -29,19 +30,37 @@ std::string_view local_name(pugi::xml_node node) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-bool named(pugi::xml_node node, std::string_view upper) {
-  return node.type() == pugi::node_element && (node.name() == upper || local_name(node) == upper);
+// Whether `name` is `field` with its letters a-z upper-cased; compared in place, as every field call
+// of every row goes through here.
+bool equals_upper(const char *name, std::string_view field) {
+  for (char f : field) {
+    char c = *name++;
+    if (c == '\0' || c != (f >= 'a' && f <= 'z' ? static_cast<char>(f - 'a' + 'A') : f))
+      return false;
+  }
+  return *name == '\0';
 }
 
-pugi::xml_node child_named(pugi::xml_node parent, std::string_view upper) {
-  for (pugi::xml_node child : parent.children())
-    if (named(child, upper))
+// Whether an element is named `field` upper-cased, with or without its prefix.
+bool named(pugi::xml_node node, std::string_view field) {
+  if (node.type() != pugi::node_element)
+    return false;
+  const char *name = node.name();
+  if (equals_upper(name, field))
+    return true;
+  const char *colon = std::strchr(name, ':');
+  return colon != nullptr && equals_upper(colon + 1, field);
+}
+
+pugi::xml_node child_named(pugi::xml_node parent, std::string_view field) {
+  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling())
+    if (named(child, field))
       return child;
   return {};
 }
 
 // The text of a field element; only an element holding a single piece of text (or none) has one.
-std::string element_value(pugi::xml_node field) {
+std::string_view element_value(pugi::xml_node field) {
   if (field.type() != pugi::node_element)
     throw Exception("O campo não é um elemento");
   pugi::xml_node child = field.first_child();
@@ -74,8 +93,15 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
   ResultSet set;
   for (pugi::xml_node row : rows.children())
     set.rows.push_back(row);
-  for (pugi::xml_node definition : definitions.children())
+  for (pugi::xml_node definition : definitions.children()) {
     set.definitions.push_back(definition);
+    if (definition.type() != pugi::node_element)
+      continue;
+    const char *name = definition.name();
+    const char *colon = std::strchr(name, ':');
+    std::string_view type = definition.attribute("tipo").value();
+    set.columns.push_back({name, colon ? colon + 1 : nullptr, type, carries_base64(type), definition});
+  }
   set.doc = FDoc.get();
   set.script = FScript;
   set.script_index = FScript_Index;
@@ -143,8 +169,9 @@ std::string TDataXML::FieldByIndex(int32_t Indice) {
   }
   const ResultSet &set = CurrentResultSet();
   try {
-    std::string value = element_value(child_at(CurrentRow(set), Indice));
-    return carries_base64(FieldType(FieldName(Indice))) ? DecodificaBase64(value) : value;
+    std::string_view value = element_value(child_at(CurrentRow(set), Indice));
+    const ResultSet::Column *column = ColumnNamed(FieldName(Indice));
+    return column && column->base64 ? DecodificaBase64(value) : std::string(value);
   } catch (const std::exception &) {
     Report(12, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
     return "";
@@ -156,15 +183,15 @@ std::string TDataXML::FieldByName(const std::string &Field) {
     Report(6, no_data, no_data);
     return "";
   }
-  std::string name = text::upper_ascii(Field);
-  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), name);
+  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), Field);
   if (!field) {
     Report(7, "Nome do campo não foi encontrado.", "Nome do campo não foi encontrado.");
     return "";
   }
   try {
-    std::string value = element_value(field);
-    return carries_base64(FieldType(name)) ? DecodificaBase64(value) : value;
+    std::string_view value = element_value(field);
+    const ResultSet::Column *column = ColumnNamed(Field);
+    return column && column->base64 ? DecodificaBase64(value) : std::string(value);
   } catch (const std::exception &) {
     Report(8, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
     return "";
@@ -174,7 +201,7 @@ std::string TDataXML::FieldByName(const std::string &Field) {
 bool TDataXML::FieldExist(const std::string &Field) {
   if (!Guarded())
     return false;
-  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), text::upper_ascii(Field));
+  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), Field);
   if (!field)
     return false;
   try {
@@ -185,31 +212,27 @@ bool TDataXML::FieldExist(const std::string &Field) {
   }
 }
 
-namespace {
-
-pugi::xml_node definition_named(const std::vector<pugi::xml_node> &definitions, std::string_view upper) {
-  for (pugi::xml_node definition : definitions)
-    if (named(definition, upper))
-      return definition;
-  return {};
+const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field) {
+  for (const ResultSet::Column &column : CurrentResultSet().columns)
+    if (equals_upper(column.name, Field) || (column.local && equals_upper(column.local, Field)))
+      return &column;
+  return nullptr;
 }
-
-} // namespace
 
 std::string TDataXML::FieldType(const std::string &Field) {
   if (!Guarded())
     return "";
-  pugi::xml_node definition = definition_named(CurrentResultSet().definitions, text::upper_ascii(Field));
-  return definition.attribute("tipo").value();
+  const ResultSet::Column *column = ColumnNamed(Field);
+  return column ? std::string(column->type) : std::string();
 }
 
 int64_t TDataXML::FieldSize(const std::string &Field) {
   if (!Guarded())
     return 0;
-  pugi::xml_node definition = definition_named(CurrentResultSet().definitions, text::upper_ascii(Field));
-  if (!definition)
+  const ResultSet::Column *column = ColumnNamed(Field);
+  if (!column)
     return 0;
-  return reply_text::to_int64(definition.attribute("tamanho").value());
+  return reply_text::to_int64(column->definition.attribute("tamanho").value());
 }
 
 void TDataXML::SetScript_Index(int32_t Value) {

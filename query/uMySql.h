@@ -103,6 +103,15 @@ private:
     int32_t script_index = 0;
     std::vector<pugi::xml_node> rows;
     std::vector<pugi::xml_node> definitions;
+    // The element definitions in order, with what each field call asks of them.
+    struct Column {
+      const char *name;
+      const char *local; // after the prefix; null without one
+      std::string_view type;
+      bool base64;
+      pugi::xml_node definition;
+    };
+    std::vector<Column> columns;
   };
 
   // Fills empty service addresses with the built-in defaults.
@@ -114,6 +123,7 @@ private:
   bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
   const ResultSet &CurrentResultSet();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
+  const ResultSet::Column *ColumnNamed(std::string_view Field);
   void Report(int32_t Code, const char *Stored, const char *Raised);
 
   int32_t FScript_Count = 0;
