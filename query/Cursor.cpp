@@ -41,24 +41,6 @@ bool equals_upper(const char *name, std::string_view field) {
   return *name == '\0';
 }
 
-// Whether an element is named `field` upper-cased, with or without its prefix.
-bool named(pugi::xml_node node, std::string_view field) {
-  if (node.type() != pugi::node_element)
-    return false;
-  const char *name = node.name();
-  if (equals_upper(name, field))
-    return true;
-  const char *colon = std::strchr(name, ':');
-  return colon != nullptr && equals_upper(colon + 1, field);
-}
-
-pugi::xml_node child_named(pugi::xml_node parent, std::string_view field) {
-  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling())
-    if (named(child, field))
-      return child;
-  return {};
-}
-
 // The text of a field element; only an element holding a single piece of text (or none) has one.
 std::string_view element_value(pugi::xml_node field) {
   if (field.type() != pugi::node_element)
@@ -100,7 +82,18 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
     const char *name = definition.name();
     const char *colon = std::strchr(name, ':');
     std::string_view type = definition.attribute("tipo").value();
-    set.columns.push_back({name, colon ? colon + 1 : nullptr, type, carries_base64(type), definition});
+    set.columns.push_back({name, colon ? colon + 1 : nullptr, type, carries_base64(type), definition, 0, 0});
+  }
+  auto first_named = [&](const char *wanted) {
+    size_t k = 0;
+    while (std::strcmp(set.columns[k].name, wanted) != 0 &&
+           !(set.columns[k].local && std::strcmp(set.columns[k].local, wanted) == 0))
+      ++k;
+    return k;
+  };
+  for (ResultSet::Column &column : set.columns) {
+    column.first_by_name = first_named(column.name);
+    column.first_by_local = column.local ? first_named(column.local) : 0;
   }
   set.doc = FDoc.get();
   set.script = FScript;
@@ -183,7 +176,7 @@ std::string TDataXML::FieldByName(const std::string &Field) {
     Report(6, no_data, no_data);
     return "";
   }
-  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), Field);
+  pugi::xml_node field = CurrentField(Field);
   if (!field) {
     Report(7, "Nome do campo não foi encontrado.", "Nome do campo não foi encontrado.");
     return "";
@@ -201,7 +194,7 @@ std::string TDataXML::FieldByName(const std::string &Field) {
 bool TDataXML::FieldExist(const std::string &Field) {
   if (!Guarded())
     return false;
-  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), Field);
+  pugi::xml_node field = CurrentField(Field);
   if (!field)
     return false;
   try {
@@ -213,10 +206,43 @@ bool TDataXML::FieldExist(const std::string &Field) {
 }
 
 const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field) {
-  for (const ResultSet::Column &column : CurrentResultSet().columns)
-    if (equals_upper(column.name, Field) || (column.local && equals_upper(column.local, Field)))
-      return &column;
+  CurrentResultSet();
+  std::vector<ResultSet::Column> &columns = FResultSet.columns;
+  if (columns.empty())
+    return nullptr;
+  size_t hint = FResultSet.next_column < columns.size() ? FResultSet.next_column : 0;
+  const ResultSet::Column &guess = columns[hint];
+  if (equals_upper(guess.name, Field)) {
+    FResultSet.next_column = hint + 1;
+    return &columns[guess.first_by_name];
+  }
+  if (guess.local && equals_upper(guess.local, Field)) {
+    FResultSet.next_column = hint + 1;
+    return &columns[guess.first_by_local];
+  }
+  for (size_t k = 0; k < columns.size(); ++k)
+    if (equals_upper(columns[k].name, Field) || (columns[k].local && equals_upper(columns[k].local, Field))) {
+      FResultSet.next_column = k + 1;
+      return &columns[k];
+    }
   return nullptr;
+}
+
+pugi::xml_node TDataXML::CurrentField(std::string_view Field) {
+  pugi::xml_node row = CurrentRow(CurrentResultSet());
+  if (FResultSet.children_position != FPosition) {
+    FResultSet.children.clear();
+    for (pugi::xml_node child = row.first_child(); child; child = child.next_sibling())
+      if (child.type() == pugi::node_element) {
+        const char *colon = std::strchr(child.name(), ':');
+        FResultSet.children.push_back({child, child.name(), colon ? colon + 1 : nullptr});
+      }
+    FResultSet.children_position = FPosition;
+  }
+  for (const ResultSet::Child &child : FResultSet.children)
+    if (equals_upper(child.name, Field) || (child.local && equals_upper(child.local, Field)))
+      return child.node;
+  return {};
 }
 
 std::string TDataXML::FieldType(const std::string &Field) {
