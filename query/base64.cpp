@@ -6,6 +6,7 @@
 #include "text.h"
 
 #include <array>
+#include <cstring>
 
 namespace reply_text {
 namespace {
@@ -67,10 +68,16 @@ size_t decode(const char *in, size_t size, char *out) {
 }
 
 bool is_ascii(std::string_view bytes) {
-  for (char c : bytes)
-    if (static_cast<unsigned char>(c) >= 0x80)
-      return false;
-  return true;
+  size_t i = 0;
+  uint64_t high = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    high |= word;
+  }
+  for (; i < bytes.size(); ++i)
+    high |= static_cast<unsigned char>(bytes[i]);
+  return (high & 0x8080808080808080u) == 0;
 }
 
 } // namespace
