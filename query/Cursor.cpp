@@ -4,7 +4,8 @@
 #include "uMySql.h"
 
 #include "Exception.h"
-#include "text.h"
+
+#include <cstring>
 
 namespace {
 
@@ -29,19 +30,19 @@ std::string_view local_name(pugi::xml_node node) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-bool named(pugi::xml_node node, std::string_view upper) {
-  return node.type() == pugi::node_element && (node.name() == upper || local_name(node) == upper);
-}
-
-pugi::xml_node child_named(pugi::xml_node parent, std::string_view upper) {
-  for (pugi::xml_node child : parent.children())
-    if (named(child, upper))
-      return child;
-  return {};
+// Whether `name` is `field` with its letters a-z upper-cased; compared in place, as every field call
+// of every row goes through here.
+bool equals_upper(const char *name, std::string_view field) {
+  for (char f : field) {
+    char c = *name++;
+    if (c == '\0' || c != (f >= 'a' && f <= 'z' ? static_cast<char>(f - 'a' + 'A') : f))
+      return false;
+  }
+  return *name == '\0';
 }
 
 // The text of a field element; only an element holding a single piece of text (or none) has one.
-std::string element_value(pugi::xml_node field) {
+std::string_view element_value(pugi::xml_node field) {
   if (field.type() != pugi::node_element)
     throw Exception("O campo não é um elemento");
   pugi::xml_node child = field.first_child();
@@ -74,8 +75,26 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
   ResultSet set;
   for (pugi::xml_node row : rows.children())
     set.rows.push_back(row);
-  for (pugi::xml_node definition : definitions.children())
+  for (pugi::xml_node definition : definitions.children()) {
     set.definitions.push_back(definition);
+    if (definition.type() != pugi::node_element)
+      continue;
+    const char *name = definition.name();
+    const char *colon = std::strchr(name, ':');
+    std::string_view type = definition.attribute("tipo").value();
+    set.columns.push_back({name, colon ? colon + 1 : nullptr, type, carries_base64(type), definition, 0, 0});
+  }
+  auto first_named = [&](const char *wanted) {
+    size_t k = 0;
+    while (std::strcmp(set.columns[k].name, wanted) != 0 &&
+           !(set.columns[k].local && std::strcmp(set.columns[k].local, wanted) == 0))
+      ++k;
+    return k;
+  };
+  for (ResultSet::Column &column : set.columns) {
+    column.first_by_name = first_named(column.name);
+    column.first_by_local = column.local ? first_named(column.local) : 0;
+  }
   set.doc = FDoc.get();
   set.script = FScript;
   set.script_index = FScript_Index;
@@ -143,8 +162,9 @@ std::string TDataXML::FieldByIndex(int32_t Indice) {
   }
   const ResultSet &set = CurrentResultSet();
   try {
-    std::string value = element_value(child_at(CurrentRow(set), Indice));
-    return carries_base64(FieldType(FieldName(Indice))) ? DecodificaBase64(value) : value;
+    std::string_view value = element_value(child_at(CurrentRow(set), Indice));
+    const ResultSet::Column *column = ColumnNamed(FieldName(Indice));
+    return column && column->base64 ? DecodificaBase64(value) : std::string(value);
   } catch (const std::exception &) {
     Report(12, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
     return "";
@@ -156,15 +176,15 @@ std::string TDataXML::FieldByName(const std::string &Field) {
     Report(6, no_data, no_data);
     return "";
   }
-  std::string name = text::upper_ascii(Field);
-  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), name);
+  pugi::xml_node field = CurrentField(Field);
   if (!field) {
     Report(7, "Nome do campo não foi encontrado.", "Nome do campo não foi encontrado.");
     return "";
   }
   try {
-    std::string value = element_value(field);
-    return carries_base64(FieldType(name)) ? DecodificaBase64(value) : value;
+    std::string_view value = element_value(field);
+    const ResultSet::Column *column = ColumnNamed(Field);
+    return column && column->base64 ? DecodificaBase64(value) : std::string(value);
   } catch (const std::exception &) {
     Report(8, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
     return "";
@@ -174,7 +194,7 @@ std::string TDataXML::FieldByName(const std::string &Field) {
 bool TDataXML::FieldExist(const std::string &Field) {
   if (!Guarded())
     return false;
-  pugi::xml_node field = child_named(CurrentRow(CurrentResultSet()), text::upper_ascii(Field));
+  pugi::xml_node field = CurrentField(Field);
   if (!field)
     return false;
   try {
@@ -185,31 +205,60 @@ bool TDataXML::FieldExist(const std::string &Field) {
   }
 }
 
-namespace {
-
-pugi::xml_node definition_named(const std::vector<pugi::xml_node> &definitions, std::string_view upper) {
-  for (pugi::xml_node definition : definitions)
-    if (named(definition, upper))
-      return definition;
-  return {};
+const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field) {
+  CurrentResultSet();
+  std::vector<ResultSet::Column> &columns = FResultSet.columns;
+  if (columns.empty())
+    return nullptr;
+  size_t hint = FResultSet.next_column < columns.size() ? FResultSet.next_column : 0;
+  const ResultSet::Column &guess = columns[hint];
+  if (equals_upper(guess.name, Field)) {
+    FResultSet.next_column = hint + 1;
+    return &columns[guess.first_by_name];
+  }
+  if (guess.local && equals_upper(guess.local, Field)) {
+    FResultSet.next_column = hint + 1;
+    return &columns[guess.first_by_local];
+  }
+  for (size_t k = 0; k < columns.size(); ++k)
+    if (equals_upper(columns[k].name, Field) || (columns[k].local && equals_upper(columns[k].local, Field))) {
+      FResultSet.next_column = k + 1;
+      return &columns[k];
+    }
+  return nullptr;
 }
 
-} // namespace
+pugi::xml_node TDataXML::CurrentField(std::string_view Field) {
+  pugi::xml_node row = CurrentRow(CurrentResultSet());
+  if (FResultSet.children_position != FPosition) {
+    FResultSet.children.clear();
+    for (pugi::xml_node child = row.first_child(); child; child = child.next_sibling())
+      if (child.type() == pugi::node_element) {
+        const char *colon = std::strchr(child.name(), ':');
+        FResultSet.children.push_back({child, child.name(), colon ? colon + 1 : nullptr});
+      }
+    FResultSet.children_position = FPosition;
+  }
+  for (const ResultSet::Child &child : FResultSet.children)
+    if (equals_upper(child.name, Field) || (child.local && equals_upper(child.local, Field)))
+      return child.node;
+  return {};
+}
 
 std::string TDataXML::FieldType(const std::string &Field) {
   if (!Guarded())
     return "";
-  pugi::xml_node definition = definition_named(CurrentResultSet().definitions, text::upper_ascii(Field));
-  return definition.attribute("tipo").value();
+  const ResultSet::Column *column = ColumnNamed(Field);
+  return column ? std::string(column->type) : std::string();
 }
 
 int64_t TDataXML::FieldSize(const std::string &Field) {
   if (!Guarded())
     return 0;
-  pugi::xml_node definition = definition_named(CurrentResultSet().definitions, text::upper_ascii(Field));
-  if (!definition)
+  const ResultSet::Column *column = ColumnNamed(Field);
+  if (!column)
     return 0;
-  return reply_text::to_int64(definition.attribute("tamanho").value());
+  return reply_text::to_int64(column->definition.attribute("tamanho").value());
 }
 
 void TDataXML::SetScript_Index(int32_t Value) {

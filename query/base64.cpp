@@ -6,6 +6,7 @@
 #include "text.h"
 
 #include <array>
+#include <cstring>
 
 namespace reply_text {
 namespace {
@@ -27,8 +28,25 @@ size_t decode(const char *in, size_t size, char *out) {
   size_t written = 0;
   uint32_t bits = 0;
   int count = 0;
-  for (size_t i = 0; i < size; ++i) {
-    signed char v = alphabet[static_cast<unsigned char>(in[i])];
+  for (size_t i = 0; i < size;) {
+    // Whole groups of four take one step; a group holding anything else goes a character at a time.
+    if (count == 0 && size - i >= 4) {
+      signed char a = alphabet[static_cast<unsigned char>(in[i])];
+      signed char b = alphabet[static_cast<unsigned char>(in[i + 1])];
+      signed char c = alphabet[static_cast<unsigned char>(in[i + 2])];
+      signed char d = alphabet[static_cast<unsigned char>(in[i + 3])];
+      if ((a | b | c | d) >= 0) {
+        uint32_t group = static_cast<uint32_t>(a) << 18 | static_cast<uint32_t>(b) << 12 |
+                         static_cast<uint32_t>(c) << 6 | static_cast<uint32_t>(d);
+        out[written] = static_cast<char>(group >> 16);
+        out[written + 1] = static_cast<char>(group >> 8);
+        out[written + 2] = static_cast<char>(group);
+        written += 3;
+        i += 4;
+        continue;
+      }
+    }
+    signed char v = alphabet[static_cast<unsigned char>(in[i++])];
     if (v < 0)
       continue;
     bits = (bits << 6) | static_cast<uint32_t>(v);
@@ -47,6 +65,19 @@ size_t decode(const char *in, size_t size, char *out) {
     out[written++] = static_cast<char>(bits >> 2);
   }
   return written;
+}
+
+bool is_ascii(std::string_view bytes) {
+  size_t i = 0;
+  uint64_t high = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    high |= word;
+  }
+  for (; i < bytes.size(); ++i)
+    high |= static_cast<unsigned char>(bytes[i]);
+  return (high & 0x8080808080808080u) == 0;
 }
 
 } // namespace
@@ -68,8 +99,11 @@ std::string DecodificaBase64(std::string_view Text) {
   try {
     std::string bytes = reply_text::decode_base64(Text);
     std::string_view b = bytes;
-    if (b.substr(0, 3) == "\xEF\xBB\xBF")
+    if (b.substr(0, 3) == "\xEF\xBB\xBF") {
+      if (text::is_valid_utf8(b.substr(3)))
+        return bytes.erase(0, 3);
       return text::utf16_to_utf8(text::utf8_to_utf16(b.substr(3))); // invalid sequences become U+FFFD
+    }
     if (b.substr(0, 2) == "\xFF\xFE" || b.substr(0, 2) == "\xFE\xFF") {
       const bool little = b[0] == '\xFF';
       std::u16string units;
@@ -81,6 +115,9 @@ std::string DecodificaBase64(std::string_view Text) {
       }
       return text::utf16_to_utf8(units);
     }
+    // Windows-1252 and UTF-8 agree on ASCII.
+    if (reply_text::is_ascii(b))
+      return bytes;
     return text::cp1252_to_utf8(b);
   } catch (const std::exception &) {
     return "";

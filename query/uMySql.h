@@ -103,6 +103,29 @@ private:
     int32_t script_index = 0;
     std::vector<pugi::xml_node> rows;
     std::vector<pugi::xml_node> definitions;
+    // The element definitions in order, with what each field call asks of them.
+    struct Column {
+      const char *name;
+      const char *local; // after the prefix; null without one
+      std::string_view type;
+      bool base64;
+      pugi::xml_node definition;
+      // The first column that a field matching this one's name, or its name after the prefix, finds.
+      size_t first_by_name;
+      size_t first_by_local;
+    };
+    std::vector<Column> columns;
+    // Callers ask for the columns in the same order row after row: the one after the last found is
+    // tried first.
+    size_t next_column = 0;
+    // The element children of the row at `children_position`, read once per row.
+    struct Child {
+      pugi::xml_node node;
+      const char *name;
+      const char *local;
+    };
+    int32_t children_position = 0;
+    std::vector<Child> children;
   };
 
   // Fills empty service addresses with the built-in defaults.
@@ -114,6 +137,8 @@ private:
   bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
   const ResultSet &CurrentResultSet();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
+  const ResultSet::Column *ColumnNamed(std::string_view Field);
+  pugi::xml_node CurrentField(std::string_view Field);
   void Report(int32_t Code, const char *Stored, const char *Raised);
 
   int32_t FScript_Count = 0;

@@ -93,6 +93,19 @@ std::u16string utf8_to_utf16(std::string_view utf8) {
   return out;
 }
 
+bool is_valid_utf8(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size();) {
+    if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t start = i;
+    if (next_code_point(utf8, i) == replacement && utf8.substr(start, 3) != "\xEF\xBF\xBD")
+      return false;
+  }
+  return true;
+}
+
 std::string utf16_to_utf8(std::u16string_view utf16) {
   std::string out;
   out.reserve(utf16.size());

@@ -12,6 +12,9 @@ namespace text {
 std::u16string utf8_to_utf16(std::string_view utf8);
 std::string utf16_to_utf8(std::u16string_view utf16);
 
+// Whether the text holds no sequence that the conversions above would replace.
+bool is_valid_utf8(std::string_view utf8);
+
 // The single-byte code page of a Brazilian Windows (Windows-1252) <-> UTF-8. Characters that
 // Windows-1252 cannot hold become '?'.
 std::string cp1252_to_utf8(std::string_view bytes);

@@ -217,3 +217,30 @@ TEST(Fields, ElementsThatHoldMoreThanText) {
   EXPECT_THROW(q.FieldSize("b"), Exception);
   EXPECT_THROW(q.FieldSize("c"), Exception);
 }
+
+TEST(Fields, TheFirstOfRepeatedNamesWinsInAnyOrderOfAsking) {
+  Loaded l(reply("<select rows=\"2\"><row><N>1</N><X:N>2</X:N><T>dmVsYQ==</T></row>"
+                 "<row><T>b2s=</T><N>3</N></row></select>"
+                 "<fields><X:N tipo=\"3\" tamanho=\"5\"/><N tipo=\"253\" tamanho=\"7\"/><T tipo=\"253\"/>"
+                 "<Y:T tipo=\"3\"/></fields>"));
+  TDataXML &q = l.q;
+  // Each name in turn after the column that holds it, then again from the start.
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(q.FieldType("x:n"), "3");
+    EXPECT_EQ(q.FieldType("n"), "3");
+    EXPECT_EQ(q.FieldSize("N"), 5);
+    EXPECT_EQ(q.FieldType("t"), "253");
+    EXPECT_EQ(q.FieldType("T"), "253");
+    EXPECT_EQ(q.FieldType("y:t"), "3");
+  }
+  EXPECT_EQ(q.FieldByName("n"), "1");
+  EXPECT_EQ(q.FieldByName("x:n"), "2");
+  EXPECT_EQ(q.FieldByName("t"), "vela");
+  q.Next();
+  EXPECT_EQ(q.FieldByName("t"), "ok");
+  EXPECT_EQ(q.FieldByName("n"), "3");
+  EXPECT_EQ(q.FieldByName("x:n"), "");
+  EXPECT_EQ(q.Erro(), 7);
+  q.Previous();
+  EXPECT_EQ(q.FieldByName("N"), "1");
+}

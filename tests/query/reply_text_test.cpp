@@ -5,6 +5,8 @@
 #include "base64.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <zlib.h>
 
 using namespace reply_text;
@@ -58,6 +60,14 @@ TEST(DecodificaBase64, SkipsCharactersOutsideTheAlphabet) {
   EXPECT_EQ(DecodificaBase64("dmVsYQ"), "vela");
   EXPECT_EQ(DecodificaBase64("d"), "");
   EXPECT_EQ(DecodificaBase64("!!!"), "");
+  // Breaks in the middle of groups, as in wrapped text, and whole groups around them.
+  std::string text(300, 'x');
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char>('0' + i % 70);
+  std::string wrapped = base64::encode(text);
+  for (size_t at = wrapped.size() - 7; at > 0; at -= std::min<size_t>(at, 13))
+    wrapped.insert(at, "\r\n");
+  EXPECT_EQ(DecodificaBase64(wrapped), text);
 }
 
 TEST(Base64, InPlaceDecodingMatchesTheCopyingOne) {

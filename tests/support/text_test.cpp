@@ -30,6 +30,16 @@ TEST(Text, MalformedInputBecomesReplacementCharacter) {
   EXPECT_EQ(utf16_to_utf8(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");
 }
 
+TEST(Text, ValidUtf8IsWhatTheRoundTripKeeps) {
+  for (std::string s : {"", "ascii", "A\xC3\xA7\xE2\x82\xAC\xF0\x9D\x84\x9E", "\xEF\xBF\xBD", "a\xFF", "\xC3",
+                        "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"}) {
+    const bool kept = utf16_to_utf8(utf8_to_utf16(s)) == s;
+    EXPECT_EQ(is_valid_utf8(s), kept) << s;
+  }
+  EXPECT_TRUE(is_valid_utf8("\xEF\xBF\xBD"));
+  EXPECT_FALSE(is_valid_utf8("ok\xE2\x82"));
+}
+
 TEST(Text, Windows1252) {
   EXPECT_EQ(cp1252_to_utf8("Esta\xE7\xE3o \x80\x96"), "Estação €–");
   EXPECT_EQ(utf8_to_cp1252("Estação €–"), "Esta\xE7\xE3o \x80\x96");
