@@ -15,7 +15,11 @@ char32_t next_code_point(std::string_view s, size_t &i) {
     ++i;
     return lead;
   }
-  int length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  // Lead bytes C0, C1 and F5-FF never start a sequence.
+  int length = lead >= 0xC2 && lead <= 0xDF   ? 2
+               : lead >= 0xE0 && lead <= 0xEF ? 3
+               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                              : 0;
   if (length == 0 || i + length > s.size()) {
     ++i;
     return replacement;

@@ -24,6 +24,7 @@ TEST(Text, MalformedInputBecomesReplacementCharacter) {
       {"\xC0\xAF", u"\uFFFD\uFFFD"},                     // overlong slash
       {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
+      {"\xFD\x8D\xBD", u"\uFFFD\uFFFD\uFFFD"},           // F5-FF never lead
   };
   for (const Case &c : cases)
     EXPECT_EQ(utf8_to_utf16(c.in), c.out);
