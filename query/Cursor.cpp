@@ -134,15 +134,22 @@ int32_t TDataXML::FieldsCount() {
   return static_cast<int32_t>(CurrentResultSet().definitions.size());
 }
 
-std::string TDataXML::FieldName(int32_t Indice) {
+// The checks that FieldName and FieldByIndex make before they touch the document: errors 6 and 11.
+bool TDataXML::ColumnIndexUsable(int32_t Indice) {
   if (!Guarded()) {
     Report(6, no_data, no_data);
-    return "";
+    return false;
   }
   if (Indice < 0) {
     Report(11, bad_index, bad_index);
-    return "";
+    return false;
   }
+  return true;
+}
+
+std::string TDataXML::FieldName(int32_t Indice) {
+  if (!ColumnIndexUsable(Indice))
+    return "";
   const ResultSet &set = CurrentResultSet();
   if (static_cast<size_t>(Indice) >= set.definitions.size()) {
     Report(14, "Erro inesperado ao retornar nome do campo.", "Erro inesperado ao retornar nome do campo");
@@ -152,14 +159,8 @@ std::string TDataXML::FieldName(int32_t Indice) {
 }
 
 std::string TDataXML::FieldByIndex(int32_t Indice) {
-  if (!Guarded()) {
-    Report(6, no_data, no_data);
+  if (!ColumnIndexUsable(Indice))
     return "";
-  }
-  if (Indice < 0) {
-    Report(11, bad_index, bad_index);
-    return "";
-  }
   const ResultSet &set = CurrentResultSet();
   try {
     std::string_view value = element_value(child_at(CurrentRow(set), Indice));

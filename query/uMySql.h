@@ -135,6 +135,7 @@ private:
   void SalvaDocumento();
   void EscolheScript(int32_t Index);
   bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
+  bool ColumnIndexUsable(int32_t Indice);
   const ResultSet &CurrentResultSet();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
   const ResultSet::Column *ColumnNamed(std::string_view Field);
