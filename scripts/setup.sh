@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 xvfb xauth imagemagick
   zlib1g-dev libpugixml-dev googletest libsqlite3-dev libcpp-httplib-dev
-  zip unzip curl python3 pkg-config libclang-rt-14-dev
+  zip unzip libarchive-tools unicode-data curl python3 pkg-config libclang-rt-14-dev
   php-cli php-soap php-xml
 )
 

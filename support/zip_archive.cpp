@@ -1,9 +1,19 @@
 #include "zip_archive.h"
 
 #include "Exception.h"
+#include "case_fold.h"
 #include "text.h"
 
 #include <zlib.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -25,6 +35,7 @@ constexpr size_t end_size = 22;
 constexpr size_t zip64_end_size = 56;
 constexpr size_t zip64_locator_size = 20;
 constexpr uint16_t zip64_extra_id = 0x0001;
+constexpr uint16_t timestamp_extra_id = 0x5455;
 
 constexpr uint16_t flag_encrypted = 0x0001;
 constexpr uint16_t flag_descriptor = 0x0008;
@@ -80,6 +91,24 @@ private:
   std::basic_string_view<unsigned char> data_;
 };
 
+// The entry's time: the extended timestamp in UTC when the archive has one, otherwise the MS-DOS date
+// and time, which are local.
+int64_t modification_time(uint16_t dos_time, uint16_t dos_date,
+                          std::basic_string_view<unsigned char> timestamp) {
+  if (timestamp.size() >= 5 && (timestamp[0] & 1))
+    return static_cast<int32_t>(le32(timestamp.data() + 1));
+  std::tm local{};
+  local.tm_year = (dos_date >> 9) + 80;
+  local.tm_mon = ((dos_date >> 5) & 15) - 1;
+  local.tm_mday = dos_date & 31;
+  local.tm_hour = dos_time >> 11;
+  local.tm_min = (dos_time >> 5) & 63;
+  local.tm_sec = (dos_time & 31) * 2;
+  local.tm_isdst = -1;
+  std::time_t time = std::mktime(&local);
+  return time == static_cast<std::time_t>(-1) ? 0 : static_cast<int64_t>(time);
+}
+
 std::string shown_name(const std::string &raw, bool utf8) {
   std::string shown;
   for (unsigned char c : raw) {
@@ -98,13 +127,7 @@ std::string shown_name(const std::string &raw, bool utf8) {
 } // namespace
 
 ZipArchive::ZipArchive(const std::string &path) : path_(path) {
-#ifdef _WIN32
-  file_.reset(_wfopen(text::widen(path).c_str(), L"rb"));
-#else
-  file_.reset(std::fopen(path.c_str(), "rb"));
-#endif
-  if (!file_)
-    fail("cannot be opened");
+  file_.reset(open_regular_file(path));
   // Reads are large or few; the stream's own buffer would only add a copy.
   std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 #ifdef _WIN32
@@ -118,6 +141,37 @@ ZipArchive::ZipArchive(const std::string &path) : path_(path) {
     fail("cannot be read");
   file_size_ = static_cast<uint64_t>(size);
   read_central_directory();
+}
+
+// A pipe, a device or a folder is refused before anything waits on it: opening a FIFO that has no
+// writer would block for ever.
+std::FILE *ZipArchive::open_regular_file(const std::string &path) const {
+#ifdef _WIN32
+  std::FILE *file = _wfopen(text::widen(path).c_str(), L"rb");
+  if (!file)
+    fail("cannot be opened");
+  if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    fail("is not a regular file");
+  }
+  return file;
+#else
+  int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0)
+    fail("cannot be opened");
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(descriptor);
+    fail("is not a regular file");
+  }
+  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  std::FILE *file = fdopen(descriptor, "rb");
+  if (!file) {
+    close(descriptor);
+    fail("cannot be opened");
+  }
+  return file;
+#endif
 }
 
 void ZipArchive::fail(const std::string &reason) const {
@@ -246,7 +300,10 @@ ZipEntry ZipArchive::read_central_header(const unsigned char *header, size_t ava
   entry.size = le32(header + 24);
   entry.header_offset = le32(header + 42);
   uint64_t disk = le16(header + 34);
-  Zip64Fields zip64(find_extra(header + central_header_size + name_size, extra_size, zip64_extra_id));
+  const unsigned char *extra = header + central_header_size + name_size;
+  entry.modified = modification_time(le16(header + 12), le16(header + 14),
+                                     find_extra(extra, extra_size, timestamp_extra_id));
+  Zip64Fields zip64(find_extra(extra, extra_size, zip64_extra_id));
   if (!zip64.take(entry.size, saturated32, 8) || !zip64.take(entry.compressed_size, saturated32, 8) ||
       !zip64.take(entry.header_offset, saturated32, 8) || !zip64.take(disk, saturated16, 4))
     fail(entry, "lacks the ZIP64 values of its sizes or offset");
@@ -332,18 +389,19 @@ void ZipArchive::check_overlaps() {
 }
 
 void ZipArchive::check_paths() {
-  // Windows compares names without regard to case: two entries that differ only in case are one file.
+  // Windows compares names without regard to case, in every script: two entries that differ only in
+  // case are one file.
   std::unordered_map<std::string, const ZipEntry *> by_path;
   for (const ZipEntry &entry : entries_) {
     if (entry.target.path.empty())
       continue;
-    auto [it, inserted] = by_path.emplace(text::lower_ascii(entry.target.path), &entry);
+    auto [it, inserted] = by_path.emplace(text::fold_case(entry.target.path), &entry);
     if (!inserted && !(entry.target.is_folder && it->second->target.is_folder))
       fail(entry, "has the same path as entry \"" +
                       shown_name(it->second->raw_name, it->second->flags & flag_utf8) + "\"");
   }
   for (const ZipEntry &entry : entries_) {
-    std::string path = text::lower_ascii(entry.target.path);
+    std::string path = text::fold_case(entry.target.path);
     for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
       auto it = by_path.find(path.substr(0, slash));
       if (it != by_path.end() && !it->second->target.is_folder)
@@ -378,9 +436,7 @@ void ZipArchive::read(const ZipEntry &entry, const std::function<void(const char
     } end{stream};
     int status = Z_OK;
     while (status != Z_STREAM_END) {
-      if (stream.avail_in == 0) {
-        if (left == 0)
-          fail(entry, "is damaged: its compressed data ends before its deflated stream");
+      if (stream.avail_in == 0 && left > 0) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk_size));
         read_exactly(input_.data(), n);
         left -= n;
@@ -390,6 +446,10 @@ void ZipArchive::read(const ZipEntry &entry, const std::function<void(const char
       stream.next_out = reinterpret_cast<Bytef *>(output_.data());
       stream.avail_out = static_cast<uInt>(chunk_size);
       status = inflate(&stream, Z_NO_FLUSH);
+      // With all input consumed, inflate may still hold output for more than one buffer; only when
+      // it can make no progress at all has the compressed data ended too early.
+      if (status == Z_BUF_ERROR && stream.avail_in == 0 && left == 0)
+        fail(entry, "is damaged: its compressed data ends before its deflated stream");
       if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
         fail(entry, "is damaged: its deflated data is invalid");
       size_t n = chunk_size - stream.avail_out;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@ struct ZipEntry {
   uint64_t size = 0;
   uint64_t header_offset = 0;
   uint64_t data_offset = 0;
+  int64_t modified = 0; // seconds since 1970 (UTC)
 };
 
 class ZipArchive {
@@ -43,6 +45,7 @@ public:
   const std::string &path() const { return path_; }
 
 private:
+  std::FILE *open_regular_file(const std::string &path) const;
   [[noreturn]] void fail(const std::string &reason) const;
   [[noreturn]] void fail(const ZipEntry &entry, const std::string &reason) const;
   void seek(uint64_t offset);

@@ -44,15 +44,25 @@ bool is_valid_utf8(std::string_view s) {
   return true;
 }
 
-// Windows opens the device, not a file, for these names, whatever extension follows them.
+// Windows opens the device, not a file, for these names, whatever extension follows them and
+// whatever blanks end them; the digits of COM and LPT include the superscripts ¹ ² ³.
 bool is_device_name(std::string_view component) {
-  std::string base = text::upper_ascii(component.substr(0, component.find('.')));
-  static const std::array<const char *, 4> plain = {"CON", "PRN", "AUX", "NUL"};
-  for (const char *name : plain)
-    if (base == name)
+  std::string_view base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ')
+    base.remove_suffix(1);
+  std::string name = text::upper_ascii(base);
+  static const std::array<std::string_view, 6> plain = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (std::string_view device : plain)
+    if (name == device)
       return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
-         base[3] <= '9';
+  if (!name.starts_with("COM") && !name.starts_with("LPT"))
+    return false;
+  std::string_view digit = std::string_view(name).substr(3);
+  static const std::array<std::string_view, 3> superscripts = {"\u00B9", "\u00B2", "\u00B3"};
+  for (std::string_view superscript : superscripts)
+    if (digit == superscript)
+      return true;
+  return digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
 }
 
 void check_component(std::string_view component) {

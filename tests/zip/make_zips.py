@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes sound archives into the folder given, as Info-ZIP zip and Python's zipfile make them: for each
-case NAME.zip and NAME.expected/, the tree that unpacking it must give."""
+"""Writes sound archives into the folder given, as Info-ZIP zip, bsdtar and Python's zipfile make them:
+for each case NAME.zip and NAME.expected/, the tree that unpacking it must give."""
 
 import io
 import os
@@ -25,6 +25,23 @@ def sample_tree(root):
     for path, data in files.items():
         write(os.path.join(root, path), data)
     os.makedirs(os.path.join(root, "empty folder"), exist_ok=True)
+    return files
+
+
+def compressible_tree(root):
+    """Highly compressible files, as a database with empty pages, a log or a large XML file are, of
+    sizes around the reader's buffers: each inflates to many buffers from little input."""
+    page = b"\x00" * 4000 + b"VELACORTE PAGE\x01\x02" + b"\x00" * 78
+    files = {
+        "dados/base.fdb": page * 1024,
+        "log/velacorte.log": (b"2026-01-01 10:00:00 consulta executada\r\n" * 110000)[: 4 << 20],
+        "edge/below.txt": b"a" * ((256 << 10) - 1),
+        "edge/exact.txt": b"a" * (256 << 10),
+        "edge/above.txt": b"a" * ((256 << 10) + 1),
+        "edge/zeros.bin": b"\x00" * ((4 << 20) + 1),
+    }
+    for path, data in files.items():
+        write(os.path.join(root, path), data)
     return files
 
 
@@ -54,10 +71,16 @@ def info_zip_streamed(out, name, data):
     write(os.path.join(out, name + ".expected", "-"), data)
 
 
-def python_zip(out, name, files, compression, stream=False, zip64=False):
+def bsdtar_zip(out, name, options, files_root):
+    archive = os.path.abspath(os.path.join(out, name + ".zip"))
+    subprocess.run(["bsdtar", "-c", "-f", archive, "--format", "zip", *options, "."], cwd=files_root, check=True)
+    shutil.copytree(files_root, os.path.join(out, name + ".expected"))
+
+
+def python_zip(out, name, files, compression, stream=False, zip64=False, level=None):
     target = io.BytesIO()
     sink = Unseekable(target) if stream else target
-    with zipfile.ZipFile(sink, "w", compression) as z:
+    with zipfile.ZipFile(sink, "w", compression, compresslevel=level) as z:
         z.writestr(zipfile.ZipInfo("empty folder/"), b"")
         for path, data in files.items():
             with z.open(path, "w", force_zip64=zip64) as f:
@@ -132,6 +155,18 @@ def main():
     python_zip64_end(out, "python_zip64_end", files)
     names(out)
     shutil.rmtree(files_root)
+
+    compressible_root = os.path.join(out, "_compressible")
+    compressible = compressible_tree(compressible_root)
+    info_zip(out, "infozip_compressible", [], compressible_root)
+    info_zip(out, "infozip_compressible_9", ["-9"], compressible_root)
+    info_zip_streamed(out, "infozip_compressible_streamed", compressible["log/velacorte.log"])
+    bsdtar_zip(out, "bsdtar_compressible", [], compressible_root)
+    bsdtar_zip(out, "bsdtar_compressible_9", ["--options", "zip:compression-level=9"], compressible_root)
+    python_zip(out, "python_compressible_1", compressible, zipfile.ZIP_DEFLATED, level=1)
+    python_zip(out, "python_compressible_9", compressible, zipfile.ZIP_DEFLATED, level=9)
+    python_zip(out, "python_compressible_descriptor", compressible, zipfile.ZIP_DEFLATED, stream=True)
+    shutil.rmtree(compressible_root)
 
 
 if __name__ == "__main__":

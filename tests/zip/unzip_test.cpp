@@ -83,8 +83,24 @@ std::string unpack_failure(const fs::path &archive, const fs::path &folder) {
 }
 
 const char *const sound_archives[] = {
-    "infozip_deflated",  "infozip_stored", "infozip_streamed", "python_deflated", "python_stored",
-    "python_descriptor", "python_zip64",   "python_zip64_end", "names",
+    "infozip_deflated",
+    "infozip_stored",
+    "infozip_streamed",
+    "python_deflated",
+    "python_stored",
+    "python_descriptor",
+    "python_zip64",
+    "python_zip64_end",
+    "names",
+    // Each of these files inflates to many read buffers from little compressed input.
+    "infozip_compressible",
+    "infozip_compressible_9",
+    "infozip_compressible_streamed",
+    "bsdtar_compressible",
+    "bsdtar_compressible_9",
+    "python_compressible_1",
+    "python_compressible_9",
+    "python_compressible_descriptor",
 };
 
 TEST(ExtractZip, UnpacksWhatZipToolsWrite) {
