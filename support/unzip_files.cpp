@@ -8,12 +8,16 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #endif
+
+bool (*replace_file_refused)(const std::string &from, const std::string &to) = nullptr;
 
 namespace {
 
@@ -37,6 +41,12 @@ std::wstring native(const std::string &path) {
 }
 #endif
 
+constexpr size_t read_piece = 256 * 1024;
+
+[[noreturn]] void refuse(const std::string &to) {
+  throw Exception("cannot put in place the file \"" + to + "\" (refused)");
+}
+
 } // namespace
 
 #ifdef _WIN32
@@ -46,6 +56,53 @@ PathKind path_kind(const std::string &path) {
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return PathKind::missing;
   return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::folder : PathKind::file;
+}
+
+bool is_link(const std::string &path) {
+  DWORD attributes = GetFileAttributesW(native(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::vector<std::string> folder_names(const std::string &folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((native(folder) + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE)
+    return names;
+  do {
+    std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..")
+      names.push_back(text::narrow(name));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+bool read_file(const std::string &path, const std::function<void(const char *, size_t)> &sink) {
+  HANDLE handle = CreateFileW(native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return false;
+  std::vector<char> buffer(read_piece);
+  DWORD got = 0;
+  bool ok;
+  while ((ok = ReadFile(handle, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) && got > 0)
+    sink(buffer.data(), got);
+  CloseHandle(handle);
+  return ok;
+}
+
+uint32_t current_process_id() {
+  return GetCurrentProcessId();
+}
+
+bool process_alive(uint32_t id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+  if (!process)
+    return GetLastError() == ERROR_ACCESS_DENIED;
+  bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
 }
 
 uint64_t free_space(const std::string &folder) {
@@ -64,11 +121,13 @@ void remove_empty_folder(const std::string &path) noexcept {
   RemoveDirectoryW(native(path).c_str());
 }
 
-void remove_file(const std::string &path) noexcept {
-  DeleteFileW(native(path).c_str());
+bool remove_file(const std::string &path) noexcept {
+  return DeleteFileW(native(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 void replace_file(const std::string &from, const std::string &to) {
+  if (replace_file_refused && replace_file_refused(from, to))
+    refuse(to);
   if (!MoveFileExW(native(from).c_str(), native(to).c_str(), MOVEFILE_REPLACE_EXISTING))
     fail("cannot put in place the file", to);
 }
@@ -102,6 +161,13 @@ void NewFile::write(const char *data, size_t size) {
   }
 }
 
+void NewFile::set_modified(int64_t time) {
+  // FILETIME counts 100-nanosecond steps from 1601.
+  uint64_t ticks = static_cast<uint64_t>(time + 11644473600LL) * 10000000ULL;
+  FILETIME when{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SetFileTime(handle_, nullptr, nullptr, &when);
+}
+
 void NewFile::close() {
   HANDLE handle = handle_;
   handle_ = nullptr;
@@ -116,6 +182,50 @@ PathKind path_kind(const std::string &path) {
   if (stat(path.c_str(), &status) != 0)
     return PathKind::missing;
   return S_ISDIR(status.st_mode) ? PathKind::folder : PathKind::file;
+}
+
+bool is_link(const std::string &path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+std::vector<std::string> folder_names(const std::string &folder) {
+  std::vector<std::string> names;
+  DIR *listing = opendir(folder.c_str());
+  if (!listing)
+    return names;
+  while (const dirent *item = readdir(listing)) {
+    std::string name = item->d_name;
+    if (name != "." && name != "..")
+      names.push_back(name);
+  }
+  closedir(listing);
+  return names;
+}
+
+bool read_file(const std::string &path, const std::function<void(const char *, size_t)> &sink) {
+  int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor < 0)
+    return false;
+  std::vector<char> buffer(read_piece);
+  ssize_t got;
+  while ((got = ::read(descriptor, buffer.data(), buffer.size())) != 0) {
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      break;
+    sink(buffer.data(), static_cast<size_t>(got));
+  }
+  ::close(descriptor);
+  return got == 0;
+}
+
+uint32_t current_process_id() {
+  return static_cast<uint32_t>(getpid());
+}
+
+bool process_alive(uint32_t id) {
+  return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }
 
 uint64_t free_space(const std::string &folder) {
@@ -134,11 +244,13 @@ void remove_empty_folder(const std::string &path) noexcept {
   rmdir(path.c_str());
 }
 
-void remove_file(const std::string &path) noexcept {
-  unlink(path.c_str());
+bool remove_file(const std::string &path) noexcept {
+  return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 void replace_file(const std::string &from, const std::string &to) {
+  if (replace_file_refused && replace_file_refused(from, to))
+    refuse(to);
   if (rename(from.c_str(), to.c_str()) != 0)
     fail("cannot put in place the file", to);
 }
@@ -170,6 +282,11 @@ void NewFile::write(const char *data, size_t size) {
     data += written;
     size -= static_cast<size_t>(written);
   }
+}
+
+void NewFile::set_modified(int64_t time) {
+  timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time), 0}};
+  futimens(descriptor_, times);
 }
 
 void NewFile::close() {
