@@ -335,7 +335,7 @@ void Unpacking::commit() {
   for (Staged &s : staged_) {
     check_cancel();
     if (s.had_file) {
-      replace_file(s.target, s.aside);
+      move_aside(s.target, s.aside);
       s.moved_aside = true;
     }
     replace_file(s.staged, s.target);

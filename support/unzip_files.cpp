@@ -43,8 +43,8 @@ std::wstring native(const std::string &path) {
 
 constexpr size_t read_piece = 256 * 1024;
 
-[[noreturn]] void refuse(const std::string &to) {
-  throw Exception("cannot put in place the file \"" + to + "\" (refused)");
+[[noreturn]] void refuse(const std::string &what, const std::string &path) {
+  throw Exception(what + " \"" + path + "\" (refused)");
 }
 
 } // namespace
@@ -125,12 +125,15 @@ bool remove_file(const std::string &path) noexcept {
   return DeleteFileW(native(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-void replace_file(const std::string &from, const std::string &to) {
+namespace {
+void move_file(const std::string &from, const std::string &to, const std::string &what,
+               const std::string &named) {
   if (replace_file_refused && replace_file_refused(from, to))
-    refuse(to);
+    refuse(what, named);
   if (!MoveFileExW(native(from).c_str(), native(to).c_str(), MOVEFILE_REPLACE_EXISTING))
-    fail("cannot put in place the file", to);
+    fail(what, named);
 }
+} // namespace
 
 NewFile::~NewFile() {
   if (handle_)
@@ -248,12 +251,15 @@ bool remove_file(const std::string &path) noexcept {
   return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
-void replace_file(const std::string &from, const std::string &to) {
+namespace {
+void move_file(const std::string &from, const std::string &to, const std::string &what,
+               const std::string &named) {
   if (replace_file_refused && replace_file_refused(from, to))
-    refuse(to);
+    refuse(what, named);
   if (rename(from.c_str(), to.c_str()) != 0)
-    fail("cannot put in place the file", to);
+    fail(what, named);
 }
+} // namespace
 
 NewFile::~NewFile() {
   if (descriptor_ >= 0)
@@ -297,3 +303,11 @@ void NewFile::close() {
 }
 
 #endif
+
+void replace_file(const std::string &from, const std::string &to) {
+  move_file(from, to, "cannot put in place the file", to);
+}
+
+void move_aside(const std::string &path, const std::string &aside) {
+  move_file(path, aside, "cannot move aside the file", path);
+}

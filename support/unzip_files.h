@@ -34,6 +34,8 @@ void remove_empty_folder(const std::string &path) noexcept;
 bool remove_file(const std::string &path) noexcept;
 // Puts `from` in the place of `to` in one step, replacing a file that is there.
 void replace_file(const std::string &from, const std::string &to);
+// Moves the file `path` to the free name `aside`, keeping it for a restore.
+void move_aside(const std::string &path, const std::string &aside);
 // Tests set this to make a move fail as a file in use makes it fail on Windows.
 extern bool (*replace_file_refused)(const std::string &from, const std::string &to);
 

@@ -71,6 +71,8 @@ def cases():
     yield "forbidden_character", build([GOOD, Entry("what?.txt", b"evil")])
     yield "stream_name", build([GOOD, Entry("good.txt:hidden", b"evil")])
     yield "device_name", build([GOOD, Entry("dir/con.txt", b"evil")])
+    for i, device in enumerate(["COM\u00b9.txt", "lpt\u00b3", "CONIN$", "conout$.log", "COM0.dll", "nul .txt", "Aux"]):
+        yield "device_name_%d" % i, build([GOOD, Entry("dir/" + device, b"evil", flags=0x800)])
     yield "trailing_dot", build([GOOD, Entry("evil.dll.", b"evil")])
     yield "invalid_utf8", build([GOOD, Entry(b"caf\xc3(.txt", b"x", flags=0x800)])
     yield "symlink", build([GOOD, Entry("link", b"/etc", method=0, made_by=UNIX << 8 | 30,
@@ -79,6 +81,12 @@ def cases():
                                             external=0o120777 << 16), Entry("link/evil.txt", b"evil")])
     yield "duplicate", build([GOOD, Entry("good.txt", b"other")])
     yield "duplicate_case", build([GOOD, Entry("GOOD.TXT", b"other")])
+    # Names that NTFS takes for one: the second would silently replace the first.
+    pairs = [("Ação.txt", "AÇÃO.txt"), ("ΣΟΦΙΑ/x", "σοφια/x"), ("Дом.txt", "дОМ.txt"), ("Straẞe", "straße"),
+             ("ǅ.txt", "ǆ.txt")]
+    for i, (first, second) in enumerate(pairs):
+        yield "duplicate_case_unicode_%d" % i, build([Entry(first, b"first", flags=0x800),
+                                                      Entry(second, b"second", flags=0x800)])
     yield "file_and_folder", build([GOOD, Entry("good.txt/inner.txt", b"inner")])
     yield "overlap", build([GOOD, Entry("copy.txt", GOOD.data, offset=0, skip_local=True)])
     yield "overlap_bomb", overlapping_bomb()

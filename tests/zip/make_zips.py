@@ -128,6 +128,9 @@ def names(out):
         Entry("win\\sub\\file.txt", b"backslashes\n"),
         Entry("win\\empty\\", b""),
         Entry("./dot/./x.txt", b"dots\n", method=0),
+        # Names as long as file systems allow: nothing may be added to them on the way.
+        Entry("long/" + "n" * 246 + ".txt", b"250 bytes\n"),
+        Entry("long/" + "m" * 251 + ".txt", b"255 bytes\n"),
     ]
     with open(os.path.join(out, "names.zip"), "wb") as f:
         f.write(build(entries))
@@ -137,6 +140,17 @@ def names(out):
     write(os.path.join(expected, "win", "sub", "file.txt"), b"backslashes\n")
     os.makedirs(os.path.join(expected, "win", "empty"))
     write(os.path.join(expected, "dot", "x.txt"), b"dots\n")
+    write(os.path.join(expected, "long", "n" * 246 + ".txt"), b"250 bytes\n")
+    write(os.path.join(expected, "long", "m" * 251 + ".txt"), b"255 bytes\n")
+
+
+def three_files(out):
+    """a.txt, b.txt and c.txt, in that order, dated 2020-05-17 10:30 local time."""
+    with zipfile.ZipFile(os.path.join(out, "abc.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+        for name in ("a.txt", "b.txt", "c.txt"):
+            z.writestr(zipfile.ZipInfo(name, (2020, 5, 17, 10, 30, 0)), b"new " + name.encode() * 1000)
+    for name in ("a.txt", "b.txt", "c.txt"):
+        write(os.path.join(out, "abc.expected", name), b"new " + name.encode() * 1000)
 
 
 def main():
@@ -154,6 +168,7 @@ def main():
     python_zip(out, "python_zip64", files, zipfile.ZIP_DEFLATED, zip64=True)
     python_zip64_end(out, "python_zip64_end", files)
     names(out)
+    three_files(out)
     shutil.rmtree(files_root)
 
     compressible_root = os.path.join(out, "_compressible")

@@ -1,13 +1,22 @@
 #include "Exception.h"
 #include "unzip.h"
+#include "unzip_files.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -22,13 +31,18 @@ fs::path path_of(const std::string &utf8_text) {
   return fs::path(std::u8string(utf8_text.begin(), utf8_text.end()));
 }
 
-fs::path cases(const std::string &kind, const std::string &name) {
+// A folder of the build tree, as this program sees it: Wine's drive Z: is the root of the machine
+// that built it.
+fs::path build_folder(const std::string &path) {
 #ifdef _WIN32
-  // Wine's drive Z: is the root of the machine that made the archives.
-  return path_of(std::string("Z:") + ZIP_CASES) / kind / name;
+  return path_of("Z:" + path);
 #else
-  return path_of(ZIP_CASES) / kind / name;
+  return path_of(path);
 #endif
+}
+
+fs::path cases(const std::string &kind, const std::string &name) {
+  return build_folder(ZIP_CASES) / kind / name;
 }
 
 std::string read_file(const fs::path &path) {
@@ -61,8 +75,7 @@ class Scratch {
 public:
   Scratch() {
     const auto *test = testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            (std::string("velacorte-unzip-") + test->test_suite_name() + "-" + test->name());
+    root_ = build_folder(ZIP_SCRATCH) / (std::string(test->test_suite_name()) + "-" + test->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
   }
@@ -203,12 +216,24 @@ TEST(ExtractZip, HostileArchivesFailAndWriteNothing) {
       {"forbidden_character", "which Windows forbids"},
       {"stream_name", "which Windows forbids"},
       {"device_name", "takes for a device"},
+      {"device_name_0", "takes for a device"},
+      {"device_name_1", "takes for a device"},
+      {"device_name_2", "takes for a device"},
+      {"device_name_3", "takes for a device"},
+      {"device_name_4", "takes for a device"},
+      {"device_name_5", "takes for a device"},
+      {"device_name_6", "takes for a device"},
       {"trailing_dot", "ending in a dot or a blank"},
       {"invalid_utf8", "not valid UTF-8"},
       {"symlink", "is a symbolic link"},
       {"symlink_then_file", "is a symbolic link"},
       {"duplicate", "has the same path as"},
       {"duplicate_case", "has the same path as"},
+      {"duplicate_case_unicode_0", "has the same path as"},
+      {"duplicate_case_unicode_1", "has the same path as"},
+      {"duplicate_case_unicode_2", "has the same path as"},
+      {"duplicate_case_unicode_3", "has the same path as"},
+      {"duplicate_case_unicode_4", "has the same path as"},
       {"file_and_folder", "which the archive holds as a file"},
       {"overlap", "overlaps entry"},
       {"overlap_bomb", "overlaps entry"},
@@ -262,5 +287,202 @@ TEST(ExtractZip, FailureLeavesNoFolderItCreated) {
   EXPECT_NE(failure.find("fails its CRC check"), std::string::npos) << failure;
   EXPECT_FALSE(fs::exists(scratch.root() / "new"));
 }
+
+// A placement that fails, wherever it falls, undoes every one before it: the folder holds a.txt and
+// b.txt, the archive a, b and c.
+TEST(ExtractZip, FailedPlacementRestoresTheFolder) {
+  struct Case {
+    const char *refused; // the file whose move fails
+    bool moving_aside;   // the older file's move aside, or the new file's move into place
+    const char *reason;
+  };
+  const Case table[] = {
+      {"a.txt", true, "cannot move aside the file"},
+      {"b.txt", true, "cannot move aside the file"},
+      {"b.txt", false, "cannot put in place the file"},
+      {"c.txt", false, "cannot put in place the file"},
+  };
+  for (const Case &c : table) {
+    SCOPED_TRACE(std::string(c.refused) + (c.moving_aside ? " aside" : " into place"));
+    Scratch scratch;
+    fs::path folder = scratch.root() / "tmp";
+    write_file(folder / "a.txt", "old a");
+    write_file(folder / "b.txt", "old b");
+    auto before = tree(scratch.root());
+
+    static const Case *refusing;
+    refusing = &c;
+    replace_file_refused = [](const std::string &from, const std::string &to) {
+      std::string name = std::string("/") + refusing->refused;
+      return refusing->moving_aside ? from.ends_with(name) && to.find("/.vzold-") != std::string::npos
+                                    : to.ends_with(name) && from.find("/.vzpart-") != std::string::npos;
+    };
+    std::string failure = unpack_failure(cases("sound", "abc.zip"), folder);
+    replace_file_refused = nullptr;
+    EXPECT_NE(failure.find(std::string(c.reason) + " \"" + utf8(folder / c.refused) + "\" (refused)"),
+              std::string::npos)
+        << failure;
+    EXPECT_EQ(tree(scratch.root()), before);
+  }
+}
+
+// When the undo itself fails, the failure names the file that could not come back, and the journal
+// stays for a later extraction to finish the undo.
+TEST(ExtractZip, FailedRestoreIsReportedAndFinishedLater) {
+  Scratch scratch;
+  fs::path folder = scratch.root() / "tmp";
+  write_file(folder / "a.txt", "old a");
+  write_file(folder / "b.txt", "old b");
+  replace_file_refused = [](const std::string &from, const std::string &to) {
+    return to.ends_with("/c.txt") || (from.find("/.vzold-") != std::string::npos && to.ends_with("/b.txt"));
+  };
+  std::string failure = unpack_failure(cases("sound", "abc.zip"), folder);
+  replace_file_refused = nullptr;
+  EXPECT_NE(failure.find("c.txt\" (refused)"), std::string::npos) << failure;
+  EXPECT_NE(failure.find("undoing it failed: cannot put in place the file \"" + utf8(folder / "b.txt")),
+            std::string::npos)
+      << failure;
+  EXPECT_EQ(read_file(folder / "a.txt"), "old a");
+}
+
+// What a process killed in the middle of placing files leaves behind: its journal, one file moved
+// aside, one staged file not yet placed, one new file placed. The next extraction into the folder
+// undoes it; the temporary files of a process that still runs are left alone.
+TEST(ExtractZip, NextExtractionUndoesAnEndedProcess) {
+  Scratch scratch;
+  fs::path folder = scratch.root() / "tmp";
+  const std::string ended = "7ffffff0"; // above every process ID that Linux or Windows gives
+  write_file(folder / "a.txt", "new a");
+  write_file(folder / (".vzold-" + ended + "-00000001"), "old a");
+  write_file(folder / "b.txt", "old b");
+  write_file(folder / (".vzpart-" + ended + "-00000002"), "new b");
+  write_file(folder / "sub" / "c.txt", "new c");
+  write_file(folder / (".vzpart-" + ended + "-00000009"), "staged, no journal line");
+  write_file(folder / (".vzjournal-" + ended + "-00000004"),
+             ".vzpart-" + ended + "-00000000\t.vzold-" + ended + "-00000001\ta.txt\n" + ".vzpart-" + ended +
+                 "-00000002\t.vzold-" + ended + "-00000003\tb.txt\n" + ".vzpart-" + ended +
+                 "-00000005\t-\tsub/c.txt\n");
+  char running[32];
+  std::snprintf(running, sizeof running, ".vzpart-%08x-00000000", current_process_id());
+  write_file(folder / running, "ours");
+  write_file(folder / ".vzpart-not-ours", "a user's file");
+
+  extract_zip(utf8(cases("sound", "names.zip")), utf8(folder));
+  auto expected = tree(cases("sound", "names.expected"));
+  expected["a.txt"] = "old a";
+  expected["b.txt"] = "old b";
+  expected["sub/"] = "";
+  expected[running] = "ours";
+  expected[".vzpart-not-ours"] = "a user's file";
+  EXPECT_EQ(tree(folder), expected);
+}
+
+TEST(ExtractZip, ExistingFilesKeptOrRefusedWhenAsked) {
+  Scratch scratch;
+  fs::path folder = scratch.root() / "tmp";
+  write_file(folder / "a.txt", "old a");
+  auto expected = tree(cases("sound", "abc.expected"));
+
+  ExtractOptions keep;
+  keep.existing = ExtractOptions::Existing::keep;
+  extract_zip(utf8(cases("sound", "abc.zip")), utf8(folder), keep);
+  expected["a.txt"] = "old a";
+  EXPECT_EQ(tree(folder), expected);
+
+  ExtractOptions refuse;
+  refuse.existing = ExtractOptions::Existing::refuse_if_different;
+  auto before = tree(folder);
+  try {
+    extract_zip(utf8(cases("sound", "abc.zip")), utf8(folder), refuse);
+    ADD_FAILURE() << "a differing file was replaced";
+  } catch (const Exception &e) {
+    EXPECT_NE(std::string(e.what()).find("a.txt\" exists and differs from the archive's"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(tree(folder), before);
+
+  // Files equal to the archive's are no obstacle.
+  write_file(folder / "a.txt", expected["a.txt"] = tree(cases("sound", "abc.expected"))["a.txt"]);
+  extract_zip(utf8(cases("sound", "abc.zip")), utf8(folder), refuse);
+  EXPECT_EQ(tree(folder), tree(cases("sound", "abc.expected")));
+}
+
+TEST(ExtractZip, FilesTakeTheEntriesTimes) {
+  Scratch scratch;
+  fs::path folder = scratch.root() / "tmp";
+  extract_zip(utf8(cases("sound", "abc.zip")), utf8(folder));
+  std::tm local{};
+  local.tm_year = 120, local.tm_mon = 4, local.tm_mday = 17, local.tm_hour = 10, local.tm_min = 30;
+  local.tm_isdst = -1;
+  std::time_t expected = std::mktime(&local);
+  auto written = fs::last_write_time(folder / "b.txt");
+  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+      fs::file_time_type::clock::to_sys(written).time_since_epoch());
+  EXPECT_EQ(seconds.count(), static_cast<long long>(expected));
+}
+
+TEST(ExtractZip, CancelledExtractionLeavesTheFolderAsItWas) {
+  for (uint64_t stop_after : {uint64_t{1}, uint64_t{2000}, uint64_t{4000}}) {
+    SCOPED_TRACE(stop_after);
+    Scratch scratch;
+    fs::path folder = scratch.root() / "tmp";
+    write_file(folder / "b.txt", "old b");
+    auto before = tree(scratch.root());
+    std::atomic<bool> cancel{false};
+    ExtractOptions options;
+    options.cancel = &cancel;
+    options.progress = [&](uint64_t done, uint64_t) { cancel = done >= stop_after; };
+    EXPECT_THROW(extract_zip(utf8(cases("sound", "abc.zip")), utf8(folder), options), ExtractionCancelled);
+    EXPECT_EQ(tree(scratch.root()), before);
+  }
+}
+
+#ifdef _WIN32
+// The usual failure on Windows: the running product holds one of the files open.
+TEST(ExtractZip, FileInUseRestoresTheFolder) {
+  Scratch scratch;
+  fs::path folder = scratch.root() / "tmp";
+  write_file(folder / "a.txt", "old a");
+  write_file(folder / "b.txt", "old b");
+  auto before = tree(scratch.root());
+  HANDLE held = CreateFileW((folder / "b.txt").wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::string failure = unpack_failure(cases("sound", "abc.zip"), folder);
+  CloseHandle(held);
+  EXPECT_NE(failure.find("b.txt\""), std::string::npos) << failure;
+  EXPECT_EQ(tree(scratch.root()), before);
+}
+#else
+TEST(ExtractZip, LinkInTheTargetIsNotFollowed) {
+  for (const char *link : {"bin", "readme.txt"}) {
+    SCOPED_TRACE(link);
+    Scratch scratch;
+    fs::path folder = scratch.root() / "tmp";
+    fs::path outside = scratch.root() / "outside";
+    write_file(outside / "velacorte.dll", "outside the folder");
+    fs::create_directories(folder);
+    fs::create_symlink(std::string(link) == "bin" ? outside : outside / "velacorte.dll", folder / link);
+    auto before = tree(scratch.root());
+
+    std::string failure = unpack_failure(cases("sound", "infozip_deflated.zip"), folder);
+    EXPECT_NE(failure.find("is a link, which unpacking does not follow"), std::string::npos) << failure;
+    EXPECT_EQ(tree(scratch.root()), before);
+  }
+}
+
+TEST(ExtractZip, ArchiveThatIsNoRegularFileIsRefusedAtOnce) {
+  Scratch scratch;
+  fs::path fifo = scratch.root() / "archive.zip";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directories(scratch.root() / "folder.zip");
+  for (const fs::path &archive : {fifo, scratch.root() / "folder.zip"}) {
+    SCOPED_TRACE(archive);
+    std::string failure = unpack_failure(archive, scratch.root() / "tmp");
+    EXPECT_NE(failure.find("is not a regular file"), std::string::npos) << failure;
+    EXPECT_FALSE(fs::exists(scratch.root() / "tmp"));
+  }
+}
+#endif
 
 } // namespace
