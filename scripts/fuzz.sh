@@ -10,7 +10,7 @@ seconds=${1:?usage: scripts/fuzz.sh SECONDS [NAME...]}
 shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(unzip dataxml base64 compressed soap token separatexto)
+  targets=(unzip roundtrip dataxml base64 compressed soap token separatexto)
 fi
 
 cmake --preset fuzz >/dev/null

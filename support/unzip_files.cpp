@@ -122,7 +122,12 @@ void remove_empty_folder(const std::string &path) noexcept {
 }
 
 bool remove_file(const std::string &path) noexcept {
-  return DeleteFileW(native(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  std::wstring wide = native(path);
+  if (DeleteFileW(wide.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+    return true;
+  // A read-only file moved aside goes too: the archive's copy has replaced it.
+  return GetLastError() == ERROR_ACCESS_DENIED && SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+         DeleteFileW(wide.c_str());
 }
 
 namespace {

@@ -62,7 +62,7 @@ bool is_device_name(std::string_view component) {
   for (std::string_view superscript : superscripts)
     if (digit == superscript)
       return true;
-  return digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
+  return digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9';
 }
 
 void check_component(std::string_view component) {

@@ -19,8 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path &scratch() {
-  static const fs::path root =
-      fs::temp_directory_path() / ("velacorte-unzip-fuzz-" + std::to_string(getpid()));
+  static const fs::path root = fs::path(FUZZ_SCRATCH) / std::to_string(getpid());
   return root;
 }
 

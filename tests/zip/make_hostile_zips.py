@@ -71,7 +71,7 @@ def cases():
     yield "forbidden_character", build([GOOD, Entry("what?.txt", b"evil")])
     yield "stream_name", build([GOOD, Entry("good.txt:hidden", b"evil")])
     yield "device_name", build([GOOD, Entry("dir/con.txt", b"evil")])
-    for i, device in enumerate(["COM\u00b9.txt", "lpt\u00b3", "CONIN$", "conout$.log", "COM0.dll", "nul .txt", "Aux"]):
+    for i, device in enumerate(["COM\u00b9.txt", "lpt\u00b3", "CONIN$", "conout$.log", "Com9.dll", "nul .txt", "Aux"]):
         yield "device_name_%d" % i, build([GOOD, Entry("dir/" + device, b"evil", flags=0x800)])
     yield "trailing_dot", build([GOOD, Entry("evil.dll.", b"evil")])
     yield "invalid_utf8", build([GOOD, Entry(b"caf\xc3(.txt", b"x", flags=0x800)])

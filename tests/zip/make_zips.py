@@ -128,6 +128,10 @@ def names(out):
         Entry("win\\sub\\file.txt", b"backslashes\n"),
         Entry("win\\empty\\", b""),
         Entry("./dot/./x.txt", b"dots\n", method=0),
+        # Near device names, but none.
+        Entry("dev/COM10.txt", b"com10\n"),
+        Entry("dev/console.log", b"console\n"),
+        Entry("dev/nul-result.txt", b"nul\n"),
         # Names as long as file systems allow: nothing may be added to them on the way.
         Entry("long/" + "n" * 246 + ".txt", b"250 bytes\n"),
         Entry("long/" + "m" * 251 + ".txt", b"255 bytes\n"),
@@ -140,6 +144,9 @@ def names(out):
     write(os.path.join(expected, "win", "sub", "file.txt"), b"backslashes\n")
     os.makedirs(os.path.join(expected, "win", "empty"))
     write(os.path.join(expected, "dot", "x.txt"), b"dots\n")
+    write(os.path.join(expected, "dev", "COM10.txt"), b"com10\n")
+    write(os.path.join(expected, "dev", "console.log"), b"console\n")
+    write(os.path.join(expected, "dev", "nul-result.txt"), b"nul\n")
     write(os.path.join(expected, "long", "n" * 246 + ".txt"), b"250 bytes\n")
     write(os.path.join(expected, "long", "m" * 251 + ".txt"), b"255 bytes\n")
 

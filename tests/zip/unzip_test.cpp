@@ -453,6 +453,16 @@ TEST(ExtractZip, FileInUseRestoresTheFolder) {
   EXPECT_NE(failure.find("b.txt\""), std::string::npos) << failure;
   EXPECT_EQ(tree(scratch.root()), before);
 }
+
+// A read-only file is replaced like any other, and nothing of it stays aside.
+TEST(ExtractZip, ReadOnlyFileIsReplaced) {
+  Scratch scratch;
+  fs::path folder = scratch.root() / "tmp";
+  write_file(folder / "b.txt", "old b");
+  ASSERT_TRUE(SetFileAttributesW((folder / "b.txt").wstring().c_str(), FILE_ATTRIBUTE_READONLY));
+  extract_zip(utf8(cases("sound", "abc.zip")), utf8(folder));
+  EXPECT_EQ(tree(folder), tree(cases("sound", "abc.expected")));
+}
 #else
 TEST(ExtractZip, LinkInTheTargetIsNotFollowed) {
   for (const char *link : {"bin", "readme.txt"}) {
