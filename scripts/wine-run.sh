@@ -4,16 +4,24 @@
 set -euo pipefail
 export WINEPREFIX=${WINEPREFIX:-$PWD/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ ! -f "$WINEPREFIX/.velacorte-ready" ]; then
-  mkdir -p "$WINEPREFIX"
-  (
-    flock 9
-    if [ ! -f "$WINEPREFIX/.velacorte-ready" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      wineserver -w || true
-      touch "$WINEPREFIX/.velacorte-ready"
+# No menu entries or .desktop files for the shortcuts that programs make: they would land in the home
+# folder.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
+mkdir -p "$WINEPREFIX"
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/.velacorte-ready" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+    touch "$WINEPREFIX/.velacorte-ready"
+  fi
+  # Wine links the user's Desktop, Documents and the like to the home folder; the prefix keeps folders
+  # of its own, so that what programs write there stays inside it.
+  for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$folder" ]; then
+      rm -f "$folder"
+      mkdir -p "$folder"
     fi
-  ) 9>"$WINEPREFIX.lock"
-fi
+  done
+) 9>"$WINEPREFIX.lock"
 exec wine "$@"
