@@ -3,6 +3,11 @@
 option(VELACORTE_TESTS "Build the tests" ON)
 option(VELACORTE_BENCHMARKS "Build the benchmarks" OFF)
 option(VELACORTE_FUZZ "Build the libFuzzer targets (clang)" OFF)
+# Network time limits of a few seconds in place of the product's, for builds whose tests stall a host.
+option(VELACORTE_SHORT_TIME_LIMITS "Shorten the network time limits (test builds)" OFF)
+if(VELACORTE_SHORT_TIME_LIMITS)
+  add_compile_definitions(VELACORTE_SHORT_TIME_LIMITS)
+endif()
 
 # Host of the query service and of the archives. The product talks to the maker's host; the demo and
 # test builds point it at the local reference service.

@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "text.h"
+#include "time_limits.h"
 
 #include <windows.h>
 
@@ -20,7 +21,22 @@ constexpr DWORD piece_size = 256 * 1024;
 }
 
 [[noreturn]] void fail_system(const std::string &url, const char *call) {
-  fail(url, std::string(call) + " (erro " + std::to_string(GetLastError()) + ")");
+  DWORD error = GetLastError();
+  // Wine's WinHTTP reports the socket's own time-out (WSAETIMEDOUT) where Windows reports its own code.
+  bool timed_out = error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
+  fail(url,
+       std::string(call) + (timed_out ? ": tempo esgotado" : "") + " (erro " + std::to_string(error) + ")");
+}
+
+void set_time_limits(HINTERNET handle) {
+  WinHttpSetTimeouts(handle, 0, time_limits::download_connect_ms, time_limits::download_read_ms,
+                     time_limits::download_read_ms);
+}
+
+// The wait for a reply's headers has a limit of its own, which the timeouts above leave alone.
+void set_reply_time_limit(HINTERNET request) {
+  DWORD limit = time_limits::download_read_ms;
+  WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &limit, sizeof(limit));
 }
 
 struct CloseInternetHandle {
@@ -45,7 +61,7 @@ HttpClient::HttpClient() {
   session = WinHttpOpen(text::widen(download_user_agent).c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY,
                         WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
   if (session)
-    WinHttpSetTimeouts(session, 0, 0, 0, 0);
+    set_time_limits(session);
 }
 
 HttpClient::~HttpClient() {
@@ -62,7 +78,22 @@ void HttpClient::Disconnect() {
   connected_port = 0;
 }
 
+void HttpClient::NoteFailure(const std::string &failure) {
+  if (last.failure.empty())
+    last.failure = failure;
+}
+
 void HttpClient::Get(const std::string &url, const std::function<void(const char *, size_t)> &write) {
+  last = Transfer{};
+  try {
+    Fetch(url, write);
+  } catch (const std::exception &failure) {
+    last.failure = failure.what();
+    throw;
+  }
+}
+
+void HttpClient::Fetch(const std::string &url, const std::function<void(const char *, size_t)> &write) {
   if (!session)
     fail_system(url, "WinHttpOpen");
 
@@ -92,6 +123,8 @@ void HttpClient::Get(const std::string &url, const std::function<void(const char
                                      WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request)
     fail_system(url, "WinHttpOpenRequest");
+  set_time_limits(request.get());
+  set_reply_time_limit(request.get());
   DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
   WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
   DWORD no_redirects = WINHTTP_DISABLE_REDIRECTS;
@@ -111,6 +144,7 @@ void HttpClient::Get(const std::string &url, const std::function<void(const char
   if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
     fail_system(url, "WinHttpQueryHeaders");
+  last.status = static_cast<int>(status);
   if (status < 200 || status > 299)
     fail(url, "HTTP " + std::to_string(status));
 
@@ -127,6 +161,7 @@ void HttpClient::Get(const std::string &url, const std::function<void(const char
       break;
     write(piece.data(), got);
     received += got;
+    last.bytes = received;
     if (OnWork)
       OnWork(wmRead, received);
   }

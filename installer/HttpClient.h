@@ -1,8 +1,9 @@
 #pragma once
 
 // The window's HTTP client for downloads, over WinHTTP: HTTP/1.1 GET with exactly the Accept and
-// User-Agent headers below, no proxy, no authentication, no time limits, cookies kept in memory for the
-// client's life and sent back, redirects refused.
+// User-Agent headers below, no proxy, no authentication, cookies kept in memory for the client's life
+// and sent back, redirects refused. Connecting and each wait for bytes are bounded by the download time
+// limits (time_limits.h): a host that stalls fails the download instead of freezing the installer.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,13 @@
 #include <string>
 
 enum TWorkMode { wmRead, wmWrite };
+
+// What the last GET did, for the install log.
+struct Transfer {
+  int status = 0; // HTTP status; 0 when no reply arrived
+  int64_t bytes = 0;
+  std::string failure; // empty when the body arrived whole
+};
 
 class HttpClient {
 public:
@@ -30,12 +38,20 @@ public:
   // Closes the connection kept for the last host.
   void Disconnect();
 
+  const Transfer &LastTransfer() const { return last; }
+  void ForgetTransfer() { last = Transfer{}; }
+  // A failure of the caller's own (writing the body), recorded as the transfer's when it had none.
+  void NoteFailure(const std::string &failure);
+
 private:
+  void Fetch(const std::string &url, const std::function<void(const char *data, size_t size)> &write);
+
   using Handle = void *; // HINTERNET: winhttp.h stays out of headers, since wininet.h cannot live with it.
   Handle session = nullptr;
   Handle connection = nullptr;
   std::wstring connected_host;
   unsigned connected_port = 0;
+  Transfer last;
 };
 
 constexpr const char *download_accept = "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";

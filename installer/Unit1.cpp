@@ -4,6 +4,7 @@
 #include "application.h"
 #include "folders.h"
 #include "layout.h"
+#include "run_outcome.h"
 #include "text.h"
 
 #include <commctrl.h>
@@ -72,6 +73,8 @@ LRESULT CALLBACK TForm1::window_procedure(HWND window, UINT message, WPARAM wpar
   // and the window stays open.
   try {
     return form->handle(message, wparam, lparam);
+  } catch (const application::NotedFailure &failure) {
+    application::show_failure(failure.what(), failure.note());
   } catch (const std::exception &failure) {
     application::show_failure(failure.what());
   } catch (...) {
@@ -174,7 +177,14 @@ void TForm1::btnInstalarClick(void *) {
       EnableWindow(form.btnInstalar, TRUE);
     }
   } guard(*this);
-  instalacao();
+  // Until the run reaches its end, it counts as ended by a failure.
+  record_ending(RunEnding::Failed);
+  try {
+    instalacao();
+  } catch (const std::exception &failure) {
+    Log.line(std::string("fim: falha: ") + failure.what());
+    throw application::NotedFailure(failure.what(), "Registro: " + text::narrow(Log.path()));
+  }
 }
 
 void TForm1::btnFecharClick(void *) {
@@ -188,6 +198,12 @@ void TForm1::IdHTTP1WorkBegin(void *, TWorkMode, int64_t AWorkCountMax) {
 
 void TForm1::IdHTTP1Work(void *, TWorkMode, int64_t AWorkCount) {
   SendMessageW(pbArquivo, PBM_SETPOS, static_cast<WPARAM>(low_32_bits(AWorkCount)), 0);
+  // A large download takes long: the window keeps painting and answering meanwhile.
+  ULONGLONG now = GetTickCount64();
+  if (now - messages_processed_at >= application::kMessageInterval) {
+    messages_processed_at = now;
+    application::process_messages();
+  }
 }
 
 void TForm1::status(const std::string &text) {

@@ -3,9 +3,11 @@
 // The installer window: its controls, their handlers and the operations of the installation run.
 // The implementation is split by job: Unit1.cpp (window and handlers), layout.cpp (the controls),
 // download.cpp (downloads), folders.cpp (target folders, folder tree), uninstall_entry.cpp,
-// shortcut.cpp. The installation run itself (`instalacao`, `pathVelacorte`) lives in files of its own.
+// shortcut.cpp. The installation run itself (`instalacao`, `pathVelacorte`) lives in files of its own;
+// every step of it reports to the window's install log, `Log`.
 
 #include "HttpClient.h"
+#include "install_log.h"
 
 #include <windows.h>
 
@@ -47,6 +49,8 @@ public:
   HWND btnFechar = nullptr;
   // Carries every download and reports its progress to pbArquivo.
   HttpClient IdHTTP1;
+  // Where every run reports what it did.
+  InstallLog Log;
 
   // The product version recorded in the uninstall entry.
   std::string versaoVelacorte;
@@ -100,6 +104,8 @@ private:
   HFONT font_bold_19 = nullptr;
   bool dll_ticked = false;
   bool running = false;
+  // When a download's progress last let the window process its messages (GetTickCount64).
+  ULONGLONG messages_processed_at = 0;
 
   friend LRESULT CALLBACK check_dll_procedure(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 };

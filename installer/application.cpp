@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace application {
 
 namespace {
@@ -40,10 +42,21 @@ void process_messages() {
   }
 }
 
-void show_failure(const std::string &text) {
+void wait_processing_messages(unsigned long milliseconds) {
+  for (ULONGLONG start = GetTickCount64(), waited = 0; waited < milliseconds;
+       waited = GetTickCount64() - start) {
+    DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(kMessageInterval, milliseconds - waited));
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+    process_messages();
+  }
+}
+
+void show_failure(const std::string &text, const std::string &note) {
   std::wstring message = text::widen(text);
   if (!message.empty() && message.back() > L'.')
     message += L'.';
+  if (!note.empty())
+    message += L"\r\n\r\n" + text::widen(note);
   MessageBoxW(GetActiveWindow(), message.c_str(), text::widen(title()).c_str(), MB_ICONERROR | MB_OK);
 }
 

@@ -5,18 +5,20 @@
 #include "Exception.h"
 #include "folders.h"
 #include "optional_components.h"
+#include "place_entry.h"
+#include "run_outcome.h"
 #include "run_steps.h"
 #include "text.h"
 #include "uMySql.h"
-#include "zip_names.h"
 
 #include <commctrl.h>
 
-#include <stdexcept>
+#include <vector>
 
 namespace {
 
 const wchar_t kTokenFile[] = L"c:\\velacorte\\velacorte.ini";
+const char kDefaultSenha[] = "1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A";
 
 std::wstring profile_text(const wchar_t *key) {
   wchar_t value[256] = {};
@@ -30,7 +32,7 @@ void seed_token_file() {
     if (!profile_text(L"ID").empty() && !profile_text(L"SENHA").empty())
       return;
     WritePrivateProfileStringW(L"TOKEN", L"ID", L"U5A1C0E97B4D", kTokenFile);
-    WritePrivateProfileStringW(L"TOKEN", L"SENHA", L"1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A", kTokenFile);
+    WritePrivateProfileStringW(L"TOKEN", L"SENHA", text::widen(kDefaultSenha).c_str(), kTokenFile);
   } catch (...) {
   }
 }
@@ -45,109 +47,110 @@ std::string file_list_query(const std::wstring &type, bool only_libraries) {
          (only_libraries ? " and arquivo LIKE '%.dll' " : "");
 }
 
-// Whether a name from the file list, joined to the temporary or the target folder, stays below it: a
-// relative path that neither climbs out nor names a drive, the rule for the names inside an archive.
-bool stays_below(const std::string &name) {
-  try {
-    EntryPath path = entry_path(name, true);
-    return !path.path.empty() && !path.is_folder;
-  } catch (const Exception &) {
-    return false;
-  }
-}
+// What the download pass did with each entry, in the list's order, for the placement pass.
+enum class Fetch { Ready, GivenUp, Skipped };
 
-void download_pass(TForm1 &form, TDataXML &files) {
-  while (!files.EOF()) {
+std::vector<Fetch> download_pass(TForm1 &form, TDataXML &files) {
+  std::vector<Fetch> fetched;
+  for (; !files.EOF(); files.Next()) {
     std::string arquivo = files.FieldByName("arquivo");
     form.status("Baixando Arquivo: " + arquivo);
     // The data folder lives on the server only.
     if (files.FieldByName("local") == "c:\\velacorte\\dados" && run::installation_type(form) == L"Estação") {
-      files.Next();
+      form.Log.line("baixar " + arquivo + ": pulado, pasta de dados numa estação");
+      fetched.push_back(Fetch::Skipped);
       continue;
     }
-    // An archive whose name would land outside the temporary folder is not fetched.
-    if (!stays_below(files.FieldByName("check_id") + ".zip")) {
-      files.Next();
+    fetched.push_back(Fetch::Ready);
+    std::string check_id = files.FieldByName("check_id");
+    // An archive whose name would land outside the temporary folder is not fetched; the placement pass
+    // counts it.
+    if (!stays_below(check_id + ".zip"))
       continue;
-    }
-    if (file_exists(text::widen("c:\\Velacorte\\tmp\\" + files.FieldByName("check_id") + ".zip"))) {
+    if (file_exists(text::widen("c:\\Velacorte\\tmp\\" + check_id + ".zip"))) {
+      form.Log.line("baixar " + arquivo + ": c:\\Velacorte\\tmp\\" + check_id + ".zip já presente");
       run::advance_total(form);
-      files.Next();
       continue;
     }
+    std::string link = files.FieldByName("link");
     if (run::download_with_retries(
+            form, link,
             [&] {
-              return form.baixar_arquivo(files.FieldByName("link"), files.FieldByName("check_id"),
-                                         files.FieldByName("local"), files.FieldByName("atalho"),
-                                         files.FieldByName("nome_atalho"));
+              return form.baixar_arquivo(link, check_id, files.FieldByName("local"),
+                                         files.FieldByName("atalho"), files.FieldByName("nome_atalho"));
             },
             L"Falha ao baixar o arquivo, tentar novamente?", MB_ICONQUESTION))
       run::advance_total(form);
-    files.Next();
+    else
+      fetched.back() = Fetch::GivenUp;
   }
+  return fetched;
 }
 
-// Unpacks one entry's archive and copies its file into the target folder, with its shortcut. Throws
-// when the entry cannot be placed.
-void place_entry(TForm1 &form, const std::string &folder, const std::string &arquivo,
-                 const std::string &atalho, const std::string &nome_atalho, const std::string &archive) {
-  // Nothing is unpacked, copied or deleted for names that would reach outside their folders.
-  if (!stays_below(arquivo) || !stays_below(archive))
-    throw std::runtime_error("file name");
-  run::unpack_or_discard("c:\\Velacorte\\tmp\\" + archive, "c:\\velacorte\\tmp");
-  DeleteFileW(text::widen("c:\\Velacorte\\tmp\\" + archive).c_str());
-  form.status("Copiando Arquivo: " + arquivo);
-  if (folder.empty() || !create_folder(text::widen(folder)))
-    throw std::runtime_error("target folder");
-  std::wstring unpacked = text::widen("c:\\Velacorte\\tmp\\" + arquivo);
-  std::string target = folder + (folder.back() == '\\' ? "" : "\\") + arquivo;
-  if (CopyFileW(unpacked.c_str(), text::widen(target).c_str(), FALSE) && !atalho.empty())
-    form.cria_atalho(atalho, nome_atalho);
-  DeleteFileW(unpacked.c_str());
-}
-
-void placement_pass(TForm1 &form, TDataXML &files) {
+void placement_pass(TForm1 &form, TDataXML &files, const std::vector<Fetch> &fetched, RunOutcome &outcome) {
   files.First();
-  while (!files.EOF()) {
-    std::string folder = form.trata_local(files.FieldByName("local"));
-    std::string arquivo = files.FieldByName("arquivo");
-    std::string atalho = files.FieldByName("atalho");
-    std::string nome_atalho = files.FieldByName("nome_atalho");
-    std::string archive = files.FieldByName("check_id") + ".zip";
-    try {
-      place_entry(form, folder, arquivo, atalho, nome_atalho, archive);
-    } catch (...) {
-      // An entry that cannot be placed is passed over without a message.
+  for (size_t row = 0; !files.EOF(); files.Next(), ++row) {
+    FileEntry entry{files.FieldByName("arquivo"), files.FieldByName("local"), files.FieldByName("check_id"),
+                    files.FieldByName("atalho"), files.FieldByName("nome_atalho")};
+    Fetch fetch = row < fetched.size() ? fetched[row] : Fetch::Ready;
+    if (fetch == Fetch::Skipped)
+      continue;
+    std::optional<std::string> failure =
+        fetch == Fetch::GivenUp ? std::optional<std::string>(run::given_up(files.FieldByName("link")))
+                                : place_entry(form, entry);
+    if (failure) {
+      form.Log.line("não colocado " + entry.arquivo + ": " + *failure);
+      outcome.not_placed(entry.arquivo, *failure);
+    } else {
+      outcome.placed();
     }
-    files.Next();
   }
+}
+
+// Runs the file-list query. A failure status ends the run, as an unreachable service does; the answer
+// that there are no rows does not.
+void query_file_list(TForm1 &form, TDataXML &files) {
+  const std::string what = "consultar sistema.check_files";
+  form.Log.line(what + ": " + files.SQL());
+  ULONGLONG start = GetTickCount64();
+  bool answered = files.Execute();
+  form.Log.line(what + ": Erro " + std::to_string(files.Erro()) + ", Error \"" + files.Error() + "\"" +
+                (files.NotFound() ? ", sem linhas (003)" : "") + ", RecordCount " +
+                std::to_string(files.RecordCount()) + ", " + run::seconds_since(start));
+  if (files.Erro() != 0 || (!answered && !files.NotFound()))
+    throw Exception(what + ": " + (files.Error().empty() ? "resposta sem resultado" : files.Error()) +
+                    " (código " + std::to_string(files.Erro()) + ")");
 }
 
 } // namespace
 
 void TForm1::instalacao() {
+  Log.hide(kDefaultSenha);
+  Log.line(run::run_header(*this));
   create_folder(L"c:\\Velacorte");
   seed_token_file();
+  Log.hide(text::narrow(profile_text(L"SENHA")));
   EnableWindow(ComboBox1, FALSE);
 
   TDataXML files;
   files.ServidorWS(run::kServiceHost);
   files.SetSQL(file_list_query(run::installation_type(*this), run::ticked(checkDll)));
-  files.Execute();
+  query_file_list(*this, files);
 
   // Every run starts the total bar from 0.
   SendMessageW(pbTotal, PBM_SETRANGE32, 0, files.RecordCount() + 3);
   SendMessageW(pbTotal, PBM_SETPOS, 0, 0);
   criaPastas();
 
-  download_pass(*this, files);
-  run::sample_database(*this);
-  run::nfe_files(*this);
-  placement_pass(*this, files);
+  RunOutcome outcome;
+  std::vector<Fetch> fetched = download_pass(*this, files);
+  run::sample_database(*this, outcome);
+  run::nfe_files(*this, outcome);
+  placement_pass(*this, files, fetched, outcome);
 
-  run::firebird(*this);
+  run::firebird(*this, outcome);
   run::ultravnc(*this);
   run::ibo_console(*this);
   run::configuration(*this);
-  run::completion(*this);
+  run::completion(*this, outcome);
 }

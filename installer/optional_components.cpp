@@ -3,10 +3,14 @@
 
 #include "Unit1.h"
 #include "folders.h"
+#include "run_outcome.h"
 #include "run_steps.h"
 #include "text.h"
+#include "windows_error.h"
 
 #include <commctrl.h>
+
+#include <optional>
 
 namespace run {
 
@@ -16,67 +20,91 @@ std::string download_url(const std::string &path) {
   return std::string("http://") + kServiceHost + path;
 }
 
-void start_setup(const std::string &program) {
-  start_program(text::widen("c:\\install\\" + program), L"", L"c:\\install", SW_SHOWNORMAL);
+void start_setup(TForm1 &form, const std::string &program) {
+  start_program(form, text::widen("c:\\install\\" + program), L"", L"c:\\install", SW_SHOWNORMAL);
 }
 
-// Copies the fetched package into the setup folder and unpacks it there; failures are passed over, and a
+void count_not_placed(TForm1 &form, RunOutcome &outcome, const std::string &file, const std::string &reason) {
+  form.Log.line("não colocado " + file + ": " + reason);
+  outcome.not_placed(file, reason);
+}
+
+// Copies the fetched package into the setup folder and unpacks it there. The reason when that fails; a
 // package that cannot be unpacked is deleted in both places.
-void place_firebird_setup(const std::string &program) {
-  std::wstring fetched = text::widen("c:\\Velacorte\\tmp\\" + program + ".zip");
-  std::wstring copy = text::widen("c:\\Install\\" + program + ".zip");
-  if (!CopyFileW(fetched.c_str(), copy.c_str(), FALSE))
-    return;
+std::optional<std::string> place_firebird_setup(TForm1 &form, const std::string &program) {
+  std::string fetched = "c:\\Velacorte\\tmp\\" + program + ".zip";
+  std::string copy = "c:\\Install\\" + program + ".zip";
+  if (!CopyFileW(text::widen(fetched).c_str(), text::widen(copy).c_str(), FALSE))
+    return "copiar " + copy + ": " + windows_error_text(GetLastError());
   try {
-    unpack_or_discard("c:\\install\\" + program + ".zip", "c:\\install");
-  } catch (...) {
-    DeleteFileW(fetched.c_str());
-    return;
+    unpack_or_discard(form, "c:\\install\\" + program + ".zip", "c:\\install");
+  } catch (const std::exception &failure) {
+    DeleteFileW(text::widen(fetched).c_str());
+    return std::string("desempacotar ") + failure.what();
   }
-  DeleteFileW(copy.c_str());
+  DeleteFileW(text::widen(copy).c_str());
+  return std::nullopt;
 }
 
 } // namespace
 
-void sample_database(TForm1 &form) {
+void sample_database(TForm1 &form, RunOutcome &outcome) {
   if (installation_type(form) != L"Servidor" || file_exists(L"c:\\velacorte\\dados\\velacorte6.fdb") ||
       !ticked(form.checkBaixarBD))
     return;
   form.status("Baixando Banco de Dados");
   std::string url = download_url("/site/arquivos/instaladores/Velacorte6.zip");
-  if (!download_with_retries([&] { return form.baixar_arquivo(url, "Velacorte6", "", "", ""); },
-                             L"Erro baixando o banco de dados!", MB_ICONEXCLAMATION))
+  if (!download_with_retries(
+          form, url, [&] { return form.baixar_arquivo(url, "Velacorte6", "", "", ""); },
+          L"Erro baixando o banco de dados!", MB_ICONEXCLAMATION)) {
+    count_not_placed(form, outcome, "Velacorte6.fdb", given_up(url));
     return;
-  try {
-    unpack_or_discard("c:\\Velacorte\\tmp\\Velacorte6.zip", "c:\\velacorte\\tmp");
-    if (!file_exists(L"c:\\Velacorte\\dados\\Velacorte6.fdb"))
-      CopyFileW(L"c:\\Velacorte\\tmp\\Velacorte6.fdb", L"c:\\Velacorte\\Dados\\Velacorte6.fdb", TRUE);
-  } catch (...) {
-    // A database that cannot be unpacked is passed over; its archive is fetched afresh next time.
   }
+  try {
+    unpack_or_discard(form, "c:\\Velacorte\\tmp\\Velacorte6.zip", "c:\\velacorte\\tmp");
+  } catch (const std::exception &failure) {
+    // Its archive is fetched afresh next time.
+    count_not_placed(form, outcome, "Velacorte6.fdb", std::string("desempacotar ") + failure.what());
+    return;
+  }
+  // An existing database is never replaced.
+  if (file_exists(L"c:\\Velacorte\\dados\\Velacorte6.fdb"))
+    return;
+  if (CopyFileW(L"c:\\Velacorte\\tmp\\Velacorte6.fdb", L"c:\\Velacorte\\Dados\\Velacorte6.fdb", TRUE))
+    form.Log.line("copiar c:\\Velacorte\\Dados\\Velacorte6.fdb: ok");
+  else
+    count_not_placed(form, outcome, "Velacorte6.fdb",
+                     "copiar c:\\Velacorte\\Dados\\Velacorte6.fdb: " + windows_error_text(GetLastError()));
 }
 
-void nfe_files(TForm1 &form) {
+void nfe_files(TForm1 &form, RunOutcome &outcome) {
   if (ticked(form.checkDll))
     return;
   form.status("Baixando Arquivos para NF-e");
   std::string url = download_url("/site/arquivos/instaladores/nfe2/nfe2.zip");
   // Like every other download, the NF-e files can be given up after three failures in a row.
   if (!download_with_retries(
-          [&] { return form.baixar_arquivo_destino(url, "nfe2.zip", "c:\\Velacorte\\Nfe2"); },
-          L"Falha ao baixar o arquivo, tentar novamente?", MB_ICONQUESTION))
+          form, url, [&] { return form.baixar_arquivo_destino(url, "nfe2.zip", "c:\\Velacorte\\Nfe2"); },
+          L"Falha ao baixar o arquivo, tentar novamente?", MB_ICONQUESTION)) {
+    count_not_placed(form, outcome, "nfe2.zip", given_up(url));
     return;
+  }
   advance_total(form);
   std::wstring system = text::widen(form.trata_local("system"));
   form.status("Registrando DLL");
-  for (const wchar_t *library : {L"capicom.dll", L"msxml5.dll", L"msxml5r.dll"})
-    CopyFileW((std::wstring(L"c:\\Velacorte\\Nfe2\\capicom\\") + library).c_str(),
-              (system + L"\\" + library).c_str(), TRUE);
-  start_program(L"regsvr32.exe", L"capicom.dll", system, SW_HIDE);
-  start_program(L"regsvr32.exe", L"msxml5.dll", system, SW_HIDE);
+  // A library already in the system folder is kept: the copy does not replace it.
+  for (const wchar_t *library : {L"capicom.dll", L"msxml5.dll", L"msxml5r.dll"}) {
+    std::wstring target = system + L"\\" + library;
+    bool copied =
+        CopyFileW((std::wstring(L"c:\\Velacorte\\Nfe2\\capicom\\") + library).c_str(), target.c_str(), TRUE);
+    std::string result = copied ? "ok" : windows_error_text(GetLastError());
+    form.Log.line("copiar " + text::narrow(target) + ": " + result);
+  }
+  start_program(form, L"regsvr32.exe", L"capicom.dll", system, SW_HIDE);
+  start_program(form, L"regsvr32.exe", L"msxml5.dll", system, SW_HIDE);
 }
 
-void firebird(TForm1 &form) {
+void firebird(TForm1 &form, RunOutcome &outcome) {
   if (!ticked(form.checkFirebird))
     return;
   wchar_t architecture[16] = {};
@@ -87,29 +115,37 @@ void firebird(TForm1 &form) {
 
   form.status("Baixando Firebird");
   std::string url = download_url("/site/arquivos/instaladores/" + package + ".zip");
-  if (download_with_retries([&] { return form.baixar_arquivo(url, program, "c:\\install", "", ""); },
-                            L"Erro Baixando Firebird, tentar novamente?", MB_ICONEXCLAMATION)) {
-    place_firebird_setup(program);
+  std::optional<std::string> failure;
+  if (!download_with_retries(
+          form, url, [&] { return form.baixar_arquivo(url, program, "c:\\install", "", ""); },
+          L"Erro Baixando Firebird, tentar novamente?", MB_ICONEXCLAMATION))
+    failure = given_up(url);
+  else
+    failure = place_firebird_setup(form, program);
+  // A setup left in the setup folder by an earlier run is not started in place of this one.
+  if (failure) {
+    count_not_placed(form, outcome, program, *failure);
+    return;
   }
   form.status("Instalando Firebird");
-  start_setup(program);
-  wait_while_running(program);
+  start_setup(form, program);
+  wait_while_running(form, program);
 }
 
 void ultravnc(TForm1 &form) {
   if (!ticked(form.checkVnc))
     return;
   form.status("Instalando UltraVNC");
-  start_setup("UltraVNC_1.0.8.2_Setup.exe");
-  wait_while_running("UltraVNC_1.0.8.2_Setup.exe");
+  start_setup(form, "UltraVNC_1.0.8.2_Setup.exe");
+  wait_while_running(form, "UltraVNC_1.0.8.2_Setup.exe");
 }
 
 void ibo_console(TForm1 &form) {
   if (!ticked(form.checkIbo))
     return;
   form.status("Instalando IBOConsole");
-  start_setup("IboConsoleSetup.exe");
-  wait_while_running("IboConsoleSetup.exe");
+  start_setup(form, "IboConsoleSetup.exe");
+  wait_while_running(form, "IboConsoleSetup.exe");
 }
 
 void configuration(TForm1 &form) {
@@ -119,12 +155,20 @@ void configuration(TForm1 &form) {
   form.pathVelacorte();
 }
 
-void completion(TForm1 &form) {
+void completion(TForm1 &form, const RunOutcome &outcome) {
   form.criaChaveInstalacao(form.versaoVelacorte);
-  // Shown once the run is back in the message loop.
-  SetWindowTextW(form.lblStatus, L"Concluído");
+  bool failures = outcome.ending() == RunEnding::CompletedWithFailures;
+  const wchar_t *status = failures ? L"Concluído com falhas" : L"Concluído";
+  // Shown once the run is back in the message loop, or behind the summary box.
+  SetWindowTextW(form.lblStatus, status);
   EnableWindow(form.ComboBox1, TRUE);
   SendMessageW(form.pbTotal, PBM_SETPOS, SendMessageW(form.pbTotal, PBM_GETRANGE, FALSE, 0), 0);
+  form.Log.line("fim: " + text::narrow(status) + ", " + std::to_string(outcome.placed_count()) +
+                " arquivos colocados, " + std::to_string(outcome.failures().size()) + " não colocados");
+  record_ending(outcome.ending());
+  if (failures)
+    MessageBoxW(nullptr, text::widen(outcome.summary(text::narrow(form.Log.path()))).c_str(), L"",
+                MB_OK | MB_ICONWARNING);
 }
 
 } // namespace run

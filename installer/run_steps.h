@@ -1,6 +1,7 @@
 #pragma once
 
-// Small pieces that the steps of the installation run share.
+// Small pieces that the steps of the installation run share. Each reports what it did to the form's
+// install log.
 
 #include <windows.h>
 
@@ -19,19 +20,29 @@ bool ticked(HWND box);
 std::wstring installation_type(const TForm1 &form);
 void advance_total(TForm1 &form);
 
-// One download loop: attempts follow each other until one succeeds; after every third failure in a row
-// the operator is asked `question` (Yes, No, Cancel), and only Yes allows three more. False when the
-// download was given up.
-bool download_with_retries(const std::function<bool()> &attempt, const wchar_t *question, UINT icon);
+// The first line of a run's log: installer version, type, options, Windows version, service host.
+std::string run_header(TForm1 &form);
+
+// Seconds since `start`, a GetTickCount64 value, for the log ("0.25 s").
+std::string seconds_since(ULONGLONG start);
+
+// One download loop of `url`: attempts follow each other until one succeeds; after every third failure
+// in a row the operator is asked `question` (Yes, No, Cancel), and only Yes allows three more. False when
+// the download was given up.
+bool download_with_retries(TForm1 &form, const std::string &url, const std::function<bool()> &attempt,
+                           const wchar_t *question, UINT icon);
+// The reason recorded for a file whose download was given up.
+std::string given_up(const std::string &url);
 
 // Unpacks `archive` into `folder`. An archive that cannot be unpacked is deleted, so that the next run
 // fetches it afresh instead of finding it in place; the failure is passed on.
-void unpack_or_discard(const std::string &archive, const std::string &folder);
+void unpack_or_discard(TForm1 &form, const std::string &archive, const std::string &folder);
 
-// Starts a program through the shell, without an owner window; its outcome is not looked at.
-void start_program(const std::wstring &file, const std::wstring &parameters, const std::wstring &folder,
-                   int show);
-// Returns once no process of program name `nome` runs, checking every 5000 ms.
-void wait_while_running(const std::string &nome);
+// Starts a program through the shell, without an owner window; the outcome goes to the log only.
+void start_program(TForm1 &form, const std::wstring &file, const std::wstring &parameters,
+                   const std::wstring &folder, int show);
+// Returns once no process of program name `nome` runs, checking every 5000 ms; the window keeps
+// answering meanwhile.
+void wait_while_running(TForm1 &form, const std::string &nome);
 
 } // namespace run

@@ -59,10 +59,15 @@ bool TForm1::cria_atalho(const std::string &path_file_name, const std::string &n
   link->SetWorkingDirectory(working.c_str());
 
   std::wstring link_name = text::widen(text::trim_controls(name)) + L".lnk";
-  std::wstring user_link = with_separator(shell_folder(CSIDL_DESKTOP)) + link_name;
-  std::wstring common_link = with_separator(shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY)) + link_name;
+  // A desktop that cannot be found gives no link path: nothing is saved or removed at the drive's root.
+  std::wstring user_desktop = shell_folder(CSIDL_DESKTOP);
+  std::wstring common_desktop = shell_folder(CSIDL_COMMON_DESKTOPDIRECTORY);
+  if (user_desktop.empty())
+    return false;
+  std::wstring user_link = with_separator(user_desktop) + link_name;
   remove_file(user_link);
-  remove_file(common_link);
+  if (!common_desktop.empty())
+    remove_file(with_separator(common_desktop) + link_name);
   if (file_exists(user_link))
     return false;
   return file->Save(user_link.c_str(), FALSE) == S_OK;

@@ -26,13 +26,18 @@ void write_value(HKEY key, const wchar_t *name, const std::variant<std::wstring,
     throw Exception("Failed to set data for '" + text::narrow(name) + "'");
 }
 
+const char kEntryName[] =
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
+
 } // namespace
 
 void TForm1::criaChaveInstalacao(const std::string &Versao) {
   HKEY opened;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
-                    KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+                    KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) {
+    Log.line("gravar " + std::string(kEntryName) + ": a chave Uninstall não abre");
     return;
+  }
   Key parent(opened);
 
   HKEY created;
@@ -59,4 +64,5 @@ void TForm1::criaChaveInstalacao(const std::string &Versao) {
   write_value(current.get(), L"VersionMajor", DWORD(0));
   // "VerisonMinor" is the name the product has always written; readers of the entry know it so.
   write_value(current.get(), L"VerisonMinor", DWORD(0));
+  Log.line("gravar " + std::string(kEntryName) + ": 11 valores, DisplayVersion " + Versao + ", ok");
 }

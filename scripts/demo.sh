@@ -3,7 +3,7 @@
 # loopback (on the port of the test build's host, VELACORTE_SERVICE_HOST) and starts the installer under
 # Wine. With a display the operator drives it; without one, under Xvfb, it drives a complete "Servidor"
 # installation as the end-to-end tests do and keeps the screenshots. Exits 0 when the run ended with
-# "Concluído".
+# "Concluído" (with a display, the installer's own exit code: see the README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -34,4 +34,5 @@ else
   echo "demo: the \"Servidor\" installation ended with \"Concluído\""
   echo "demo: screenshots in $build/artifacts (e2e-idle.png, e2e-running.png, e2e-concluido.png)"
   echo "demo: the installed machine's drive C: is $WINEPREFIX/drive_c"
+  echo "demo: what the runs did: $WINEPREFIX/drive_c/Velacorte/Install.log"
 fi

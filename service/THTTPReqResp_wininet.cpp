@@ -4,6 +4,7 @@
 #include "Exception.h"
 #include "THTTPRIO.h"
 #include "text.h"
+#include "time_limits.h"
 #include "url_parts.h"
 
 #include <windows.h>
@@ -27,7 +28,18 @@ private:
 };
 
 [[noreturn]] void fail(const std::string &what, const std::string &url) {
-  throw Exception(what + " (" + url + "): erro " + std::to_string(GetLastError()));
+  DWORD error = GetLastError();
+  throw Exception(what + " (" + url + "): " + (error == ERROR_INTERNET_TIMEOUT ? "tempo esgotado, " : "") +
+                  "erro " + std::to_string(error));
+}
+
+// A service that accepts the connection and never answers fails the request instead of holding it.
+void set_time_limits(HINTERNET handle) {
+  DWORD connect = time_limits::query_connect_ms;
+  DWORD answer = time_limits::query_answer_ms;
+  InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof(connect));
+  InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &answer, sizeof(answer));
+  InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &answer, sizeof(answer));
 }
 
 void add_header(HINTERNET request, const std::string &line) {
@@ -45,6 +57,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
       InternetOpenW(L"Borland SOAP 1.2", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session)
     fail("Falha ao iniciar o WinINet", url);
+  set_time_limits(session);
   InternetHandle connection(InternetConnectW(session, text::widen(target.host).c_str(),
                                              static_cast<INTERNET_PORT>(target.port), nullptr, nullptr,
                                              INTERNET_SERVICE_HTTP, 0, 0));
@@ -57,6 +70,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
                                           nullptr, flags, 0));
   if (!request)
     fail("Falha ao abrir a requisição", url);
+  set_time_limits(request);
   if (method == "POST") {
     add_header(request, "SOAPAction: \"" + soap_action + "\"");
     add_header(request, "Content-Type: text/xml; charset=utf-8");

@@ -252,6 +252,29 @@ TEST_F(Download, BodyCutShortLeavesNothingUnderTheTargetsName) {
   EXPECT_TRUE(names_in(temporary_folder).empty());
 }
 
+TEST_F(Download, HostThatStallsFailsTheAttemptAfterTheReadLimit) {
+  struct Case {
+    const char *what;
+    std::string reply;
+    int status;
+  };
+  const Case table[] = {
+      {"before the headers", "", 0},
+      {"in the body", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'x'), 200},
+  };
+  for (const Case &c : table) {
+    SCOPED_TRACE(c.what);
+    RawHttpServer host(c.reply, true);
+    write_file(temporary_folder / L"Velacorte6.zip", "older");
+    EXPECT_FALSE(form->baixar_arquivo(host.url("/site/arquivos/Velacorte6.zip"), "Velacorte6", "", "", ""));
+    const Transfer &transfer = form->IdHTTP1.LastTransfer();
+    EXPECT_EQ(transfer.status, c.status);
+    EXPECT_NE(transfer.failure.find("tempo esgotado"), std::string::npos) << transfer.failure;
+    EXPECT_EQ(read_file(temporary_folder / L"Velacorte6.zip"), "older");
+    EXPECT_EQ(names_in(temporary_folder), std::vector<std::wstring>{L"Velacorte6.zip"});
+  }
+}
+
 TEST_F(Download, BodyOfUnannouncedSizeGivesTheBarNoMaximum) {
   struct Case {
     const char *what;

@@ -3,6 +3,7 @@
 #include "installer_driver.h"
 #include "program_log.h"
 #include "queryd_server.h"
+#include "uMySql.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,12 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -50,6 +54,54 @@ std::string contents(const fs::path &file) {
 std::string demo_contents(const std::string &name) {
   return "Velacorte demo: " + name + "\r\n";
 }
+
+std::string lower(std::string text) {
+  for (char &c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+const wchar_t kInstallLog[] = L"c:\\Velacorte\\Install.log";
+const wchar_t kHoldSetup[] = L"C:\\velacorte-testes\\segurar-setup";
+const wchar_t kSummaryStart[] = L"Arquivos não instalados:";
+
+// A program that holds `file` open without sharing, as the running product holds its own files.
+class FileHolder {
+public:
+  explicit FileHolder(const std::wstring &file) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring command = L"\"" + std::wstring(STANDIN_EXE) + L"\" segurar \"" + file + L"\"";
+    if (!CreateProcessW(STANDIN_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+      throw std::runtime_error("the stand-in does not start");
+    // It holds the file once the file cannot be opened for writing any more.
+    for (int tries = 0; tries < 200; ++tries, Sleep(50)) {
+      HANDLE opened = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+      if (opened == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+        return;
+      if (opened != INVALID_HANDLE_VALUE)
+        CloseHandle(opened);
+    }
+    throw std::runtime_error("the stand-in does not hold the file");
+  }
+  ~FileHolder() { end(); }
+  FileHolder(const FileHolder &) = delete;
+  FileHolder &operator=(const FileHolder &) = delete;
+  void end() {
+    if (!process.hProcess)
+      return;
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    process = {};
+  }
+
+private:
+  PROCESS_INFORMATION process{};
+};
 
 std::wstring link_target(const fs::path &file) {
   IShellLinkW *link = nullptr;
@@ -123,6 +175,19 @@ protected:
     RegDeleteTreeW(HKEY_CURRENT_USER, L"VELACORTE");
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kFirebirdKey);
+  }
+
+  // Runs SQL on the service as Install.exe does, with the installer's token.
+  void run_script(const std::string &sql) {
+    fs::create_directories(L"c:\\Velacorte");
+    WritePrivateProfileStringW(L"TOKEN", L"ID", L"U5A1C0E97B4D", L"c:\\velacorte\\velacorte.ini");
+    WritePrivateProfileStringW(L"TOKEN", L"SENHA", L"1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A",
+                               L"c:\\velacorte\\velacorte.ini");
+    TDataXML q;
+    q.ServidorWS(service.host());
+    q.SetScript(true);
+    q.SetSQL(sql);
+    q.Execute();
   }
 
   // Sets the type and the options (in the window's order: Firebird, UltraVNC, IBO Console, configuration,
@@ -256,6 +321,29 @@ TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
   EXPECT_NE(token.find("U5A1C0E97B4D"), std::string::npos) << token;
   EXPECT_EQ(fetches("/site/arquivos/instaladores/Velacorte6.zip"), 1);
 
+  // The install log: a line for each download that the host saw and each copy, no credentials.
+  std::string log = contents(kInstallLog);
+  EXPECT_EQ(log.rfind(" início: instalador 7.7.0.0, tipo Servidor", 24), 23u) << log.substr(0, 200);
+  for (const std::string &request : service.log()) {
+    if (request.rfind("GET\t/site/arquivos/", 0) != 0)
+      continue;
+    std::string path = request.substr(4, request.find('\t', 4) - 4);
+    EXPECT_NE(log.find(" baixar " + service.base_url() + path + ": tentativa 1, HTTP 200, "),
+              std::string::npos)
+        << path;
+  }
+  for (const Placed &file : placed) {
+    std::string target = lower(fs::path(file.folder).string() + "\\" + file.arquivo);
+    EXPECT_NE(lower(log).find(" copiar " + target + ": ok\r\n"), std::string::npos) << target;
+  }
+  EXPECT_NE(log.find(" fim: Concluído, 12 arquivos colocados, 0 não colocados\r\n"), std::string::npos);
+  for (const char *secret : {"1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A", "authorization", "kelp"})
+    EXPECT_EQ(lower(log).find(lower(secret)), std::string::npos) << secret;
+
+  // The shop changed one data file since: the second run keeps its bytes as NAME.bak. An unchanged one
+  // gets no .bak.
+  std::ofstream(L"c:\\velacorte\\dados\\Parametros.dat", std::ios::binary) << "dados da loja";
+
   // A second run over the installation: the database is there, so it is not fetched again; every product
   // file is fetched and placed again.
   service.clear_log();
@@ -272,6 +360,13 @@ TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
   for (const wchar_t *setup :
        {L"Firebird-2.5.2_x64.exe", L"UltraVNC_1.0.8.2_Setup.exe", L"IboConsoleSetup.exe"})
     EXPECT_GE(find_event(events, setup, false), 0) << setup;
+  EXPECT_EQ(contents(L"c:\\velacorte\\dados\\Parametros.dat.bak"), "dados da loja");
+  for (const char *unchanged : {"Tabelas.dat.bak", "Etiquetas.dat.bak"})
+    EXPECT_FALSE(fs::exists(fs::path(L"c:\\velacorte\\dados") / unchanged)) << unchanged;
+  // Both runs are in the log, one after the other.
+  log = contents(kInstallLog);
+  EXPECT_NE(log.find(" início: ", log.find(" fim: Concluído")), std::string::npos);
+  EXPECT_EQ(installer.close(), 0u);
 }
 
 TEST_F(EndToEnd, WorkstationRunLeavesTheDataFolderEntriesAlone) {
@@ -330,12 +425,12 @@ TEST_F(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
   InstallerDriver installer(INSTALL_EXE);
   start_run(installer, L"Servidor", {true, false, false, false, false});
   bool pictured = false;
-  ASSERT_TRUE(installer.run_until(
-      L"Concluído", [&](const SeenBox &) { return installer.boxes.empty() ? IDYES : IDNO; },
-      [&](HWND box) {
-        if (!pictured)
-          pictured = save_screenshot(box, kArtifacts + L"/e2e-question.png");
-      }));
+  ASSERT_TRUE(
+      installer.run_until_summary([&](const SeenBox &) { return installer.boxes.empty() ? IDYES : IDNO; },
+                                  [&](HWND box) {
+                                    if (!pictured)
+                                      pictured = save_screenshot(box, kArtifacts + L"/e2e-question.png");
+                                  }));
   EXPECT_TRUE(pictured);
 
   // 1001: Yes, a fourth attempt that succeeds; 1010: No; the NF-e files: No; Firebird: No.
@@ -346,7 +441,7 @@ TEST_F(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
                   {L"Falha ao baixar o arquivo, tentar novamente?", 7},
                   {L"Falha ao baixar o arquivo, tentar novamente?", 11},
                   {L"Erro Baixando Firebird, tentar novamente?", 11}};
-  ASSERT_EQ(installer.boxes.size(), std::size(expected));
+  ASSERT_EQ(installer.boxes.size(), std::size(expected) + 1);
   for (size_t i = 0; i < std::size(expected); ++i) {
     EXPECT_EQ(installer.boxes[i].text, expected[i].text) << i;
     EXPECT_EQ(installer.boxes[i].title, L"") << i;
@@ -354,6 +449,23 @@ TEST_F(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
     EXPECT_EQ(installer.boxes[i].total_position, expected[i].total_position) << i;
   }
   EXPECT_EQ(installer.total_position(), 12 + 3);
+  // What was given up is named in the summary, the last box, with the log's path.
+  const SeenBox &summary = installer.boxes.back();
+  EXPECT_EQ(summary.title, L"");
+  EXPECT_EQ(summary.buttons, 1);
+  std::wstring base = L"http://127.0.0.1:" + std::to_wstring(service.port());
+  for (std::wstring given_up :
+       {L"Relatorios.rav: baixar " + base + L"/site/arquivos/produto/1010.zip: abandonado",
+        L"nfe2.zip: baixar " + base + L"/site/arquivos/instaladores/nfe2/nfe2.zip: abandonado",
+        L"Firebird-2.5.2_x64.exe: baixar " + base +
+            L"/site/arquivos/instaladores/Firebird-2.5.2_x64.zip: abandonado",
+        std::wstring(L"Total: 3 não instalado(s), 11 instalado(s)."), std::wstring(kInstallLog)})
+    EXPECT_NE(summary.text.find(given_up), std::wstring::npos) << given_up << L" in " << summary.text;
+  std::string log = contents(kInstallLog);
+  EXPECT_NE(log.find(" perguntar \"Falha ao baixar o arquivo, tentar novamente?\": Sim\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find(" perguntar \"Erro Baixando Firebird, tentar novamente?\": Não\r\n"), std::string::npos);
+  EXPECT_NE(log.find("/site/arquivos/produto/1001.zip: tentativa 4, HTTP 200"), std::string::npos);
 
   EXPECT_EQ(fetches("/site/arquivos/produto/1001.zip"), 4);
   EXPECT_EQ(fetches("/site/arquivos/produto/1010.zip"), 3);
@@ -364,22 +476,137 @@ TEST_F(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
   // Given up NF-e files are neither copied nor registered; the given-up Firebird setup is not there to start.
   EXPECT_EQ(find_event(read_program_log(), L"regsvr32.exe", true), -1);
   EXPECT_EQ(find_event(read_program_log(), L"Firebird-2.5.2_x64.exe", true), -1);
+  EXPECT_EQ(installer.close(), 1603u);
 }
 
-TEST_F(EndToEnd, QueryServiceFailureEndsTheRunBeforeAnyDownload) {
-  service.fail("/servicos/wsdl/selectxml/selectxml.php", 1, 503);
+TEST_F(EndToEnd, GivenUpFirebirdDoesNotStartAnOlderSetup) {
+  // An earlier run left a setup program in the setup folder.
+  ASSERT_TRUE(CopyFileW(STANDIN_EXE, L"c:\\install\\Firebird-2.5.2_x64.exe", FALSE));
+  service.fail("/site/arquivos/instaladores/Firebird-2.5.2_x64.zip", 3);
+  InstallerDriver installer(INSTALL_EXE);
+  start_run(installer, L"Servidor", {true, false, false, false, false});
+  ASSERT_TRUE(installer.run_until_summary([](const SeenBox &) { return IDNO; }));
+  ASSERT_EQ(installer.boxes.size(), 2u);
+  EXPECT_NE(installer.boxes[1].text.find(L"Firebird-2.5.2_x64.exe: baixar "), std::wstring::npos);
+  EXPECT_EQ(find_event(read_program_log(), L"Firebird-2.5.2_x64.exe", true), -1);
+}
+
+TEST_F(EndToEnd, StalledArchiveIsAFailedAttemptAndTheRunGoesOn) {
+  // The host accepts three requests for the archive and never answers them.
+  service.fail("/site/arquivos/produto/1001.zip", 3, 0);
   InstallerDriver installer(INSTALL_EXE);
   start_run(installer, L"Servidor", {false, false, false, false, false});
-  ASSERT_TRUE(installer.answer_one_box(IDOK));
-  EXPECT_EQ(installer.boxes[0].title, L"Install");
-  EXPECT_EQ(installer.boxes[0].text.rfind(L"Erro na execução do comando", 0), 0u) << installer.boxes[0].text;
-  Sleep(500);
-  EXPECT_FALSE(installer.type_box_enabled());
-  EXPECT_NE(installer.status(), L"Concluído");
-  for (const std::string &line : service.log())
-    EXPECT_EQ(line.find("/site/arquivos/"), std::string::npos) << line;
-  EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\Velacorte.exe"));
-  EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDYES, b); }));
+  ASSERT_EQ(installer.boxes.size(), 1u);
+  EXPECT_EQ(installer.boxes[0].text, L"Falha ao baixar o arquivo, tentar novamente?");
+  EXPECT_EQ(fetches("/site/arquivos/produto/1001.zip"), 4);
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
+  EXPECT_NE(contents(kInstallLog).find("/site/arquivos/produto/1001.zip: tentativa 3, sem resposta"),
+            std::string::npos);
+  EXPECT_EQ(installer.close(), 0u);
+}
+
+TEST_F(EndToEnd, FileInUseIsNamedAndTheNextRunPlacesIt) {
+  fs::create_directories(L"c:\\Velacorte");
+  std::ofstream(L"c:\\Velacorte\\Velacorte.exe", std::ios::binary) << "versão antiga";
+  {
+    FileHolder product(L"c:\\Velacorte\\Velacorte.exe");
+    InstallerDriver installer(INSTALL_EXE);
+    start_run(installer, L"Servidor", {false, false, false, false, false});
+    ASSERT_TRUE(installer.run_until_summary([](const SeenBox &) { return IDNO; }));
+    ASSERT_EQ(installer.boxes.size(), 1u);
+    const SeenBox &summary = installer.boxes[0];
+    EXPECT_EQ(summary.title, L"");
+    EXPECT_EQ(summary.buttons, 1);
+    EXPECT_EQ(summary.text.rfind(kSummaryStart, 0), 0u) << summary.text;
+    for (const wchar_t *named : {L"Velacorte.exe: copiar c:\\Velacorte\\Velacorte.exe: em uso\r\n",
+                                 L"Total: 1 não instalado(s), 11 instalado(s).", kInstallLog})
+      EXPECT_NE(summary.text.find(named), std::wstring::npos) << named << L" in " << summary.text;
+    EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\tmp\\Velacorte.exe"));
+    EXPECT_EQ(installer.close(), 1603u);
+  }
+  InstallerDriver installer(INSTALL_EXE);
+  start_run(installer, L"Servidor", {false, false, false, false, false});
+  ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDNO, b); }));
+  EXPECT_TRUE(installer.boxes.empty());
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
+  EXPECT_EQ(installer.close(), 0u);
+}
+
+TEST_F(EndToEnd, WindowAnswersWhileASetupRunsAndASecondInstallerIsRefused) {
+  fs::create_directories(L"C:\\velacorte-testes");
+  std::ofstream(kHoldSetup) << "";
+  InstallerDriver installer(INSTALL_EXE);
+  start_run(installer, L"Servidor", {false, true, false, false, false});
+  ASSERT_TRUE(installer.run_until(L"Instalando UltraVNC", [](const SeenBox &b) { return always(IDNO, b); }));
+  // Longer than one check of the setup program: the window answers each time within a second.
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 7000; Sleep(250)) {
+    DWORD_PTR result = 0;
+    ASSERT_NE(SendMessageTimeoutW(installer.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result), 0)
+        << "after " << GetTickCount() - start << " ms";
+    EXPECT_FALSE(installer.install_enabled());
+  }
+  RefusedStart second = start_refused(INSTALL_EXE);
+  EXPECT_EQ(second.box.text, L"O instalador já está em execução.");
+  EXPECT_EQ(second.box.title, L"");
+  EXPECT_EQ(second.exit_code, 1618u);
+  EXPECT_EQ(installer.status(), L"Instalando UltraVNC");
+
+  fs::remove(kHoldSetup);
+  ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDNO, b); }));
+  EXPECT_TRUE(installer.install_enabled());
+  EXPECT_EQ(installer.close(), 0u);
+}
+
+TEST_F(EndToEnd, WindowClosedWithoutARunExits1602) {
+  InstallerDriver installer(INSTALL_EXE);
+  EXPECT_EQ(installer.close(), 1602u);
+}
+
+TEST_F(EndToEnd, QueryFailuresEndTheRunBeforeAnyDownload) {
+  const std::string query = "/servicos/wsdl/selectxml/selectxml.php";
+  struct Case {
+    const char *name;
+    std::function<void()> break_service, mend_service;
+    const wchar_t *report_start;
+    const wchar_t *named; // what the report must name: the service's message, or the address that failed
+  } cases[] = {
+      {"HTTP 503", [&] { service.fail(query, 1, 503); }, [] {}, L"Erro na execução do comando", L""},
+      {"no answer", [&] { service.fail(query, 1, 0); }, [] {}, L"Erro na execução do comando",
+       L"selectxml.php"},
+      {"failure status", [&] { run_script("ALTER TABLE sistema.check_files RENAME TO check_files_fora"); },
+       [&] { run_script("ALTER TABLE sistema.check_files_fora RENAME TO check_files"); },
+       L"consultar sistema.check_files: ", L"no such table"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    clean_machine();
+    c.break_service();
+    service.clear_log();
+    DWORD exit_code = 0;
+    {
+      InstallerDriver installer(INSTALL_EXE);
+      start_run(installer, L"Servidor", {false, false, false, false, false});
+      bool reported = installer.answer_one_box(IDOK);
+      c.mend_service();
+      ASSERT_TRUE(reported);
+      const SeenBox &report = installer.boxes[0];
+      EXPECT_EQ(report.title, L"Install");
+      EXPECT_EQ(report.text.rfind(c.report_start, 0), 0u) << report.text;
+      EXPECT_NE(report.text.find(c.named), std::wstring::npos) << report.text;
+      EXPECT_NE(report.text.find(kInstallLog), std::wstring::npos) << report.text;
+      Sleep(500);
+      EXPECT_FALSE(installer.type_box_enabled());
+      EXPECT_NE(installer.status().rfind(L"Concluído", 0), 0u);
+      exit_code = installer.close();
+    }
+    EXPECT_EQ(exit_code, 1603u);
+    for (const std::string &line : service.log())
+      EXPECT_EQ(line.find("/site/arquivos/"), std::string::npos) << line;
+    EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\Velacorte.exe"));
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_NE(contents(kInstallLog).find(" fim: falha: "), std::string::npos);
+  }
 }
 
 TEST_F(EndToEnd, ArchiveThatCannotBeUnpackedIsFetchedAfreshByTheNextRun) {
@@ -387,7 +614,12 @@ TEST_F(EndToEnd, ArchiveThatCannotBeUnpackedIsFetchedAfreshByTheNextRun) {
   service.fail("/site/arquivos/produto/1002.zip", 1, 200);
   InstallerDriver installer(INSTALL_EXE);
   start_run(installer, L"Servidor", {false, false, false, false, false});
-  ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
+  ASSERT_TRUE(installer.run_until_summary([](const SeenBox &) { return IDCANCEL; }));
+  ASSERT_EQ(installer.boxes.size(), 1u);
+  EXPECT_NE(
+      installer.boxes[0].text.find(L"VelacorteServidor.exe: desempacotar \"c:\\Velacorte\\tmp\\1002.zip\""),
+      std::wstring::npos)
+      << installer.boxes[0].text;
   expect_absent({{"VelacorteServidor.exe", L"c:\\Velacorte"}});
   EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\tmp\\1002.zip"));
   expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});

@@ -20,6 +20,7 @@ namespace {
 
 const char kDemoArchive[] = "/site/arquivos/produto/1001.zip"; // holds Velacorte.exe
 const wchar_t kVictim[] = L"c:\\windows\\x.dll";
+const wchar_t kWindowsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 std::string contents(const fs::path &file) {
   std::ifstream in(file, std::ios::binary);
@@ -43,12 +44,37 @@ protected:
   void SetUp() override {
     clean_machine();
     write_file(kVictim, "vítima");
+    forget_program_files();
     run_script("CREATE TABLE IF NOT EXISTS sistema.check_files_demo AS SELECT * FROM sistema.check_files");
   }
   void TearDown() override {
     run_script("DELETE FROM sistema.check_files;"
                "INSERT INTO sistema.check_files SELECT * FROM sistema.check_files_demo");
     clean_machine();
+    HKEY key;
+    if (!program_files.empty() && RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWindowsKey, 0,
+                                                KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
+      RegSetValueExW(key, L"ProgramFilesDir", 0, REG_SZ,
+                     reinterpret_cast<const BYTE *>(program_files.c_str()),
+                     static_cast<DWORD>((program_files.size() + 1) * sizeof(wchar_t)));
+      RegCloseKey(key);
+    }
+  }
+
+  // A Windows whose Program Files folder cannot be read: "pfiles" does not resolve. The 32-bit view is the
+  // one that the installer reads.
+  void forget_program_files() {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWindowsKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS)
+      return;
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    if (RegQueryValueExW(key, L"ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE *>(value), &size) ==
+        ERROR_SUCCESS)
+      program_files = value;
+    RegDeleteValueW(key, L"ProgramFilesDir");
+    RegCloseKey(key);
   }
 
   void clean_machine() {
@@ -81,16 +107,21 @@ protected:
     run_script(sql);
   }
 
+  // A run that cannot place every entry: it ends with the summary box, the run's only box.
   void install(InstallerDriver &installer) {
     installer.choose_type(L"Servidor");
     for (const wchar_t *option : {L"Instalar Firebird", L"Instalar UltraVNC", L"Instalar IBO Console",
                                   L"Configurar Caminho BD", L"Baixar Banco de Dados"})
       installer.set_option(option, false);
     installer.press_install();
-    ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &) { return IDNO; }));
+    ASSERT_TRUE(installer.run_until_summary([](const SeenBox &) { return IDNO; }));
+    ASSERT_EQ(installer.boxes.size(), 1u);
+    summary = installer.boxes[0].text;
   }
 
   queryd_test::QuerydServer service;
+  std::wstring program_files;
+  std::wstring summary;
 };
 
 TEST_F(HostileList, NamesThatClimbOutAndBodiesThatAreNotArchives) {
@@ -110,16 +141,28 @@ TEST_F(HostileList, NamesThatClimbOutAndBodiesThatAreNotArchives) {
       {"3006", "Velacorte.exe", target, "/site/arquivos/hostil/cortado.zip"},
       {"3007", "Velacorte.exe", target, "/site/arquivos/hostil/vazio.zip"},
       {"3008", "Velacorte.exe", target, kDemoArchive},
+      {"3009", "Velacorte.exe", "pfiles\\velacorte-testes", kDemoArchive},
   });
 
   InstallerDriver installer(INSTALL_EXE);
   install(installer);
-  EXPECT_TRUE(installer.boxes.empty());
+  // Every entry but the sound one is named, with its reason.
+  for (const wchar_t *named : {L"..\\..\\Windows\\x.dll: nome fora da pasta: ..\\..\\Windows\\x.dll\r\n",
+                               L"Velacorte.exe: nome fora da pasta: ..\\..\\velacorte-testes\\fora.zip\r\n",
+                               L"Velacorte.exe: local \"\": pasta não encontrada\r\n",
+                               L"Velacorte.exe: desempacotar \"c:\\Velacorte\\tmp\\3005.zip\"",
+                               L"Velacorte.exe: local \"pfiles\\velacorte-testes\": pasta não encontrada\r\n",
+                               L"Total: 9 não instalado(s), 1 instalado(s)."})
+    EXPECT_NE(summary.find(named), std::wstring::npos) << named << L" in " << summary;
+  EXPECT_EQ(installer.close(), 1603u);
 
   EXPECT_EQ(contents(kVictim), "vítima");
   EXPECT_TRUE(fs::exists(L"c:\\velacorte\\velacorte.ini"));
-  for (const wchar_t *outside : {L"c:\\velacorte-testes\\velacorte.ini", L"c:\\velacorte-testes\\fora.zip",
-                                 L"c:\\velacorte-testes\\absoluto.exe", L"c:\\Velacorte\\Velacorte.exe"})
+  // An unresolved "pfiles" would have put the file at the root of the current drive.
+  for (const wchar_t *outside :
+       {L"c:\\velacorte-testes\\velacorte.ini", L"c:\\velacorte-testes\\fora.zip",
+        L"c:\\velacorte-testes\\absoluto.exe", L"c:\\Velacorte\\Velacorte.exe",
+        L"c:\\velacorte-testes\\Velacorte.exe", L"c:\\Velacorte\\tmp\\Velacorte.exe"})
     EXPECT_FALSE(fs::exists(outside)) << fs::path(outside).string();
   // Only the sound entry is placed, and the broken archives do not stay behind.
   std::vector<std::string> placed;
@@ -142,7 +185,9 @@ TEST_F(HostileList, TenThousandEntriesEnd) {
 
   InstallerDriver installer(INSTALL_EXE);
   install(installer);
-  EXPECT_TRUE(installer.boxes.empty());
+  // The first entry takes the archive; the others find none. The box names ten of them.
+  EXPECT_NE(summary.find(L"... e mais 9989\r\n"), std::wstring::npos) << summary;
+  EXPECT_NE(summary.find(L"Total: 9999 não instalado(s), 1 instalado(s)."), std::wstring::npos) << summary;
   EXPECT_EQ(installer.total_maximum(), 10000 + 3);
   EXPECT_EQ(installer.total_position(), 10000 + 3);
   for (const std::string &line : service.log())

@@ -72,13 +72,23 @@ InstallerDriver::InstallerDriver(const std::wstring &program) {
 }
 
 InstallerDriver::~InstallerDriver() {
-  if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
-    PostMessageW(control(L"Fechar"), BM_CLICK, 0, 0);
-    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_TIMEOUT)
-      TerminateProcess(process.hProcess, 1);
-  }
+  close();
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+}
+
+DWORD InstallerDriver::close() {
+  if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+    PostMessageW(control(L"Fechar"), BM_CLICK, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_TIMEOUT) {
+      TerminateProcess(process.hProcess, STILL_ACTIVE);
+      WaitForSingleObject(process.hProcess, 5000);
+      return STILL_ACTIVE;
+    }
+  }
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process.hProcess, &code);
+  return code;
 }
 
 HWND InstallerDriver::control(const std::wstring &caption) const {
@@ -128,6 +138,10 @@ std::wstring InstallerDriver::status() const {
 
 bool InstallerDriver::type_box_enabled() const {
   return IsWindowEnabled(find_window([](HWND w) { return class_of(w) == L"ComboBox"; }, form));
+}
+
+bool InstallerDriver::install_enabled() const {
+  return IsWindowEnabled(control(L"Instalar"));
 }
 
 int InstallerDriver::total_position() const {
@@ -184,6 +198,16 @@ bool InstallerDriver::run_until(const std::wstring &final_status,
   return false;
 }
 
+bool InstallerDriver::run_until_summary(const std::function<int(const SeenBox &)> &answer,
+                                        const std::function<void(HWND)> &on_box) {
+  auto summary = [](const SeenBox &box) { return box.text.rfind(L"Arquivos não instalados:", 0) == 0; };
+  if (!run_until(
+          L"Concluído com falhas", [&](const SeenBox &box) { return summary(box) ? IDOK : answer(box); },
+          on_box))
+    return false;
+  return (!boxes.empty() && summary(boxes.back())) || answer_one_box(IDOK);
+}
+
 bool InstallerDriver::answer_one_box(int answer) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(100))
     if (HWND box = find_box()) {
@@ -191,6 +215,37 @@ bool InstallerDriver::answer_one_box(int answer) {
       return true;
     }
   return false;
+}
+
+RefusedStart start_refused(const std::wstring &program) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  std::wstring command = L"\"" + program + L"\"";
+  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup,
+                      &started))
+    throw std::runtime_error("the program does not start");
+  RefusedStart refused;
+  HWND box = nullptr;
+  for (int tries = 0; tries < 600 && !box && WaitForSingleObject(started.hProcess, 50) == WAIT_TIMEOUT;
+       ++tries)
+    box = find_window([&](HWND w) {
+      return process_of(w) == started.dwProcessId && class_of(w) == L"#32770" && IsWindowVisible(w);
+    });
+  if (box) {
+    Sleep(200); // let the box finish its set-up
+    refused.box.title = text_of(box);
+    refused.box.text = text_of(GetDlgItem(box, 0xFFFF));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  }
+  if (WaitForSingleObject(started.hProcess, 20000) == WAIT_TIMEOUT)
+    TerminateProcess(started.hProcess, STILL_ACTIVE);
+  WaitForSingleObject(started.hProcess, 5000);
+  GetExitCodeProcess(started.hProcess, &refused.exit_code);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return refused;
 }
 
 bool save_screenshot(HWND window, const std::wstring &path) {

@@ -23,6 +23,8 @@ public:
   explicit InstallerDriver(const std::wstring &program);
   // Closes the window ("Fechar") and waits for the program to end.
   ~InstallerDriver();
+  // The same, with the program's exit code; STILL_ACTIVE when it had to be killed.
+  DWORD close();
   InstallerDriver(const InstallerDriver &) = delete;
   InstallerDriver &operator=(const InstallerDriver &) = delete;
 
@@ -36,6 +38,7 @@ public:
 
   std::wstring status() const;
   bool type_box_enabled() const;
+  bool install_enabled() const;
   int total_position() const;
   int total_maximum() const;
 
@@ -43,6 +46,10 @@ public:
   // `on_box` sees each box before it is answered. False on timeout (120 s).
   bool run_until(const std::wstring &final_status, const std::function<int(const SeenBox &)> &answer,
                  const std::function<void(HWND box)> &on_box = {});
+  // Waits for a run that ends with files not placed: the status "Concluído com falhas" and the summary
+  // box, which may come just after the status; the box is answered OK and recorded last.
+  bool run_until_summary(const std::function<int(const SeenBox &)> &answer,
+                         const std::function<void(HWND box)> &on_box = {});
   // Waits for one message box, records it and answers it. False on timeout (60 s).
   bool answer_one_box(int answer);
 
@@ -58,6 +65,14 @@ private:
   PROCESS_INFORMATION process{};
   HWND form = nullptr;
 };
+
+// A start of the program that it refuses with a message box before any window: the box, answered OK,
+// and the exit code.
+struct RefusedStart {
+  SeenBox box;
+  DWORD exit_code = STILL_ACTIVE;
+};
+RefusedStart start_refused(const std::wstring &program);
 
 // The picture of a window as it shows on the screen, saved as a PNG file.
 bool save_screenshot(HWND window, const std::wstring &path);

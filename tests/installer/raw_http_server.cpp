@@ -2,7 +2,7 @@
 
 #include <winsock2.h>
 
-RawHttpServer::RawHttpServer(std::string reply) : reply(std::move(reply)) {
+RawHttpServer::RawHttpServer(std::string reply, bool stall) : reply(std::move(reply)), stall(stall) {
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);
   listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -18,6 +18,7 @@ RawHttpServer::RawHttpServer(std::string reply) : reply(std::move(reply)) {
 }
 
 RawHttpServer::~RawHttpServer() {
+  ending = true;
   closesocket(listener); // ends the accept loop
   thread.join();
   WSACleanup();
@@ -39,6 +40,14 @@ void RawHttpServer::serve() {
            (got = recv(connection, piece, sizeof(piece), 0)) > 0)
       request.append(piece, got);
     send(connection, reply.data(), static_cast<int>(reply.size()), 0);
+    while (stall && !ending) {
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(connection, &readable);
+      timeval tick{0, 100000};
+      if (select(0, &readable, nullptr, nullptr, &tick) > 0 && recv(connection, piece, sizeof(piece), 0) <= 0)
+        break;
+    }
     shutdown(connection, SD_SEND);
     closesocket(connection);
   }

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <thread>
 
 // A loopback HTTP server on a free port that answers every request with the same raw bytes and then
 // closes the connection: for replies velacorte-queryd does not give (a body cut short, no announced
-// size).
+// size). With `stall`, it keeps the connection open after the bytes, sending nothing more, until the
+// client hangs up or the server ends.
 class RawHttpServer {
 public:
-  explicit RawHttpServer(std::string reply);
+  explicit RawHttpServer(std::string reply, bool stall = false);
   ~RawHttpServer();
   RawHttpServer(const RawHttpServer &) = delete;
   RawHttpServer &operator=(const RawHttpServer &) = delete;
@@ -18,6 +20,8 @@ public:
 private:
   void serve();
   std::string reply;
+  bool stall;
+  std::atomic<bool> ending{false};
   unsigned long long listener;
   int port = 0;
   std::thread thread;

@@ -4,11 +4,17 @@
 // - a Firebird setup registers the Firebird service entry and puts a gsec.exe stand-in in its bin folder;
 // - gsec.exe and regsvr32.exe end at once;
 // - any other setup program stays alive for a moment, so that the run has to wait for it, and records
-//   its end, so that a test can tell that the next program started only afterwards.
+//   its end, so that a test can tell that the next program started only afterwards; while the file
+//   "C:\velacorte-testes\segurar-setup" exists it stays alive (60 s at most), so that a test can look at
+//   the installer while it waits.
+// Started as "setup_standin.exe segurar FILE" it is a program that holds FILE open without sharing, as a
+// running product holds its own files, until it is ended; it records nothing.
 //
 // Log lines (UTF-16): "inicio", program name, command line, working folder, show command; or "fim" and
 // the program name; fields separated by tabs.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cwchar>
 #include <string>
@@ -16,6 +22,7 @@
 namespace {
 
 const wchar_t kLogFolder[] = L"C:\\velacorte-testes";
+const wchar_t kHoldSetup[] = L"C:\\velacorte-testes\\segurar-setup";
 const wchar_t kFirebirdFolder[] = L"C:\\Program Files\\Firebird\\Firebird_2_5";
 
 std::wstring own_path() {
@@ -79,9 +86,21 @@ void install_firebird(const std::wstring &self) {
   }
 }
 
+void hold_open(const wchar_t *path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    ExitProcess(2);
+  Sleep(INFINITE);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  int count = 0;
+  wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments && count == 3 && wcscmp(arguments[1], L"segurar") == 0)
+    hold_open(arguments[2]);
   const std::wstring self = own_path();
   const std::wstring name = file_name(self);
   record_start(name);
@@ -90,6 +109,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (starts_with_ignoring_case(name, L"Firebird"))
     install_firebird(self);
   Sleep(1000);
+  for (int waited = 0; waited < 60000 && GetFileAttributesW(kHoldSetup) != INVALID_FILE_ATTRIBUTES;
+       waited += 100)
+    Sleep(100);
   record(L"fim\t" + name + L"\r\n");
   return 0;
 }

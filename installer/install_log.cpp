@@ -1,0 +1,95 @@
+#include "install_log.h"
+
+#include "text.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string timestamp() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  std::snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  return stamp;
+}
+
+std::wstring folder_of(const std::wstring &path) {
+  size_t cut = path.find_last_of(L"\\/");
+  return cut == std::wstring::npos ? L"." : path.substr(0, cut);
+}
+
+void replace_all(std::string &value, const std::string &what, const std::string &with) {
+  for (size_t at = value.find(what); at != std::string::npos; at = value.find(what, at + with.size()))
+    value.replace(at, what.size(), with);
+}
+
+} // namespace
+
+InstallLog::InstallLog(std::wstring path) : path_(std::move(path)) {}
+
+InstallLog::~InstallLog() {
+  if (file_ != INVALID_HANDLE_VALUE)
+    CloseHandle(file_);
+}
+
+void InstallLog::hide(const std::string &secret) {
+  if (!secret.empty())
+    secrets_.push_back(secret);
+}
+
+std::string InstallLog::cleaned(std::string event) const {
+  for (char &c : event)
+    if (c == '\r' || c == '\n')
+      c = ' ';
+  for (const std::string &secret : secrets_)
+    replace_all(event, secret, "****");
+  // A request's Authorization header carries the token: the rest of the line goes.
+  size_t header = text::lower_ascii(event).find("authorization");
+  if (header != std::string::npos)
+    event.replace(header, std::string::npos, "[credenciais omitidas]");
+  return event;
+}
+
+void InstallLog::line(const std::string &event) {
+  pending_.push_back(timestamp() + cleaned(event) + "\r\n");
+  if (!open())
+    return;
+  for (const std::string &text : pending_)
+    write(text);
+  pending_.clear();
+}
+
+bool InstallLog::open() {
+  if (file_ != INVALID_HANDLE_VALUE)
+    return true;
+  DWORD attributes = GetFileAttributesW(folder_of(path_).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  file_ = CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE)
+    return false;
+  LARGE_INTEGER size{};
+  GetFileSizeEx(file_, &size);
+  size_ = static_cast<uint64_t>(size.QuadPart);
+  return true;
+}
+
+void InstallLog::rotate() {
+  CloseHandle(file_);
+  file_ = INVALID_HANDLE_VALUE;
+  MoveFileExW(path_.c_str(), (path_ + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+  open();
+}
+
+void InstallLog::write(const std::string &text) {
+  if (size_ > 0 && size_ + text.size() > kRotationSize)
+    rotate();
+  if (file_ == INVALID_HANDLE_VALUE)
+    return;
+  DWORD written = 0;
+  WriteFile(file_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  size_ += written;
+}
