@@ -1,0 +1,99 @@
+#include "connection_stream.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void address_of(const sockaddr_storage &address, std::string &ip, int &port) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (address.ss_family == AF_INET) {
+    const auto &v4 = reinterpret_cast<const sockaddr_in &>(address);
+    inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+    port = ntohs(v4.sin_port);
+  } else if (address.ss_family == AF_INET6) {
+    const auto &v6 = reinterpret_cast<const sockaddr_in6 &>(address);
+    inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+    port = ntohs(v6.sin6_port);
+  }
+  ip = text;
+}
+
+} // namespace
+
+ConnectionStream::ConnectionStream(int socket, const std::atomic<bool> &stopping,
+                                   std::chrono::milliseconds write_limit)
+    : socket_(socket), stopping_(stopping), write_limit_(write_limit), read_deadline_(Clock::now()) {}
+
+void ConnectionStream::start_request(std::chrono::milliseconds time) {
+  read_deadline_ = Clock::now() + time;
+}
+
+bool ConnectionStream::next_request_within(std::chrono::milliseconds time) const {
+  return wait_for(POLLIN, Clock::now() + time);
+}
+
+bool ConnectionStream::wait_for(short events, Clock::time_point deadline) const {
+  for (;;) {
+    if (stopping_.load())
+      return false;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+      return false;
+    pollfd watched{socket_, events, 0};
+    int ready = poll(&watched, 1, static_cast<int>(std::min<long long>(left, 100)));
+    if (ready > 0)
+      return true;
+    if (ready < 0 && errno != EINTR)
+      return false;
+  }
+}
+
+bool ConnectionStream::is_readable() const {
+  return wait_for(POLLIN, read_deadline_);
+}
+
+bool ConnectionStream::is_writable() const {
+  return wait_for(POLLOUT, Clock::now() + write_limit_);
+}
+
+ssize_t ConnectionStream::read(char *ptr, size_t size) {
+  if (!is_readable())
+    return -1;
+  ssize_t n;
+  do
+    n = recv(socket_, ptr, size, 0);
+  while (n < 0 && errno == EINTR);
+  return n;
+}
+
+ssize_t ConnectionStream::write(const char *ptr, size_t size) {
+  if (!is_writable())
+    return -1;
+  ssize_t n;
+  do
+    n = send(socket_, ptr, size, MSG_NOSIGNAL);
+  while (n < 0 && errno == EINTR);
+  return n;
+}
+
+void ConnectionStream::get_remote_ip_and_port(std::string &ip, int &port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (getpeername(socket_, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+    address_of(address, ip, port);
+}
+
+void ConnectionStream::get_local_ip_and_port(std::string &ip, int &port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (getsockname(socket_, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+    address_of(address, ip, port);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// The socket of one client connection as cpp-httplib reads and writes it, with the deadlines that keep
+// a slow or silent client from holding a worker: a request must arrive whole before its read deadline,
+// each write must make progress within the write limit, and everything ends when the service stops.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+
+class ConnectionStream : public httplib::Stream {
+public:
+  ConnectionStream(int socket, const std::atomic<bool> &stopping, std::chrono::milliseconds write_limit);
+
+  // The next request must be read whole within `time`.
+  void start_request(std::chrono::milliseconds time);
+  // Whether another request begins within `time` (keep-alive).
+  bool next_request_within(std::chrono::milliseconds time) const;
+
+  bool is_readable() const override;
+  bool is_writable() const override;
+  ssize_t read(char *ptr, size_t size) override;
+  ssize_t write(const char *ptr, size_t size) override;
+  void get_remote_ip_and_port(std::string &ip, int &port) const override;
+  void get_local_ip_and_port(std::string &ip, int &port) const override;
+  socket_t socket() const override { return socket_; }
+
+private:
+  // Waits for `events` on the socket until `deadline`, looking at `stopping` every tenth of a second.
+  bool wait_for(short events, std::chrono::steady_clock::time_point deadline) const;
+
+  int socket_;
+  const std::atomic<bool> &stopping_;
+  std::chrono::milliseconds write_limit_;
+  std::chrono::steady_clock::time_point read_deadline_;
+};

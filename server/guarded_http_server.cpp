@@ -1,0 +1,62 @@
+#include "guarded_http_server.h"
+
+#include "connection_stream.h"
+#include "worker_pool.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+// Written at once to a connection that finds every worker busy and the queue full.
+void answer_busy(socket_t sock) {
+  static const std::string body = "Serviço ocupado: a fila de pedidos está cheia; tente de novo\n";
+  static const std::string reply =
+      "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; "
+      "charset=utf-8\r\nRetry-After: 1\r\nConnection: close\r\nContent-Length: " +
+      std::to_string(body.size()) + "\r\n\r\n" + body;
+  send(sock, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  shutdown(sock, SHUT_WR);
+  // What the client has sent already is read, so that closing sends no reset over the reply.
+  char drain[4096];
+  while (recv(sock, drain, sizeof drain, MSG_DONTWAIT) > 0) {
+  }
+}
+
+// Address reuse only: SO_REUSEPORT would let a second server take the same port and half the requests.
+void listening_socket_options(socket_t sock) {
+  int yes = 1;
+  setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+} // namespace
+
+GuardedHttpServer::GuardedHttpServer(const ConnectionLimits &limits, const std::atomic<bool> &stopping)
+    : limits_(limits), stopping_(stopping) {
+  new_task_queue = [this] { return new WorkerPool(limits_.workers, limits_.queue); };
+  set_socket_options(listening_socket_options);
+}
+
+bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
+  bool ok = false;
+  if (WorkerPool::busy_now()) {
+    answer_busy(sock);
+  } else if (!stopping_.load()) {
+    ConnectionStream stream(sock, stopping_, limits_.write_limit);
+    for (std::size_t served = 0; served < limits_.requests_per_connection; ++served) {
+      if (served > 0 && !stream.next_request_within(limits_.keep_alive))
+        break;
+      stream.start_request(limits_.read_deadline);
+      bool closed = false;
+      bool last = served + 1 == limits_.requests_per_connection;
+      ok = process_request(stream, last, closed, [](httplib::Request &req) { req.ranges.clear(); });
+      if (!ok || closed)
+        break;
+    }
+  }
+  shutdown(sock, SHUT_RDWR);
+  close(sock);
+  return ok;
+}
