@@ -179,7 +179,6 @@ std::string service_wsdl(const std::string &address) {
 ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const HostSettings &settings)
     : server_(std::make_unique<GuardedHttpServer>(settings.connections, stopping_)) {
   GuardedHttpServer &server = *server_;
-  server.set_payload_max_length(settings.max_body);
 
   server.set_pre_routing_handler([&control, settings](const httplib::Request &req, httplib::Response &res) {
     if (is_control(req)) {
@@ -211,6 +210,8 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
 
   // Runs before the answer is written, so a client that has its answer finds the request in the log.
   server.set_post_routing_handler([&control](const httplib::Request &req, httplib::Response &res) {
+    if (GuardedHttpServer::body_over_limit())
+      res.status = 413; // a chunked body that was cut short reads to the library as malformed
     LoggedRequest entry{req.method, req.target, {}, res.status, std::move(request_sql)};
     request_sql.clear();
     if (is_control(req))

@@ -20,7 +20,6 @@ struct HostSettings {
   std::string credentials;     // the token as clients send it, "ID:SENHA"
   std::filesystem::path files; // the download host's folder; empty: no downloads
   bool control = false;        // serve /_control/*, to requests that carry the credentials
-  std::size_t max_body = std::size_t(16) << 20;
   ConnectionLimits connections;
 };
 

@@ -34,10 +34,15 @@ ConnectionStream::ConnectionStream(int socket, const std::atomic<bool> &stopping
 
 void ConnectionStream::start_request(std::chrono::milliseconds time) {
   read_deadline_ = Clock::now() + time;
+  body_left_ = SIZE_MAX;
 }
 
 bool ConnectionStream::next_request_within(std::chrono::milliseconds time) const {
-  return wait_for(POLLIN, Clock::now() + time);
+  return taken_ < buffered_ || wait_for(POLLIN, Clock::now() + time);
+}
+
+void ConnectionStream::limit_body(std::size_t limit) {
+  body_left_ = limit;
 }
 
 bool ConnectionStream::wait_for(short events, Clock::time_point deadline) const {
@@ -57,7 +62,7 @@ bool ConnectionStream::wait_for(short events, Clock::time_point deadline) const 
 }
 
 bool ConnectionStream::is_readable() const {
-  return wait_for(POLLIN, read_deadline_);
+  return taken_ < buffered_ || wait_for(POLLIN, read_deadline_);
 }
 
 bool ConnectionStream::is_writable() const {
@@ -65,13 +70,30 @@ bool ConnectionStream::is_writable() const {
 }
 
 ssize_t ConnectionStream::read(char *ptr, size_t size) {
-  if (!is_readable())
-    return -1;
-  ssize_t n;
-  do
-    n = recv(socket_, ptr, size, 0);
-  while (n < 0 && errno == EINTR);
-  return n;
+  if (body_over_limit_)
+    return 0;
+  if (taken_ == buffered_) {
+    if (!is_readable())
+      return -1;
+    ssize_t n;
+    do
+      n = recv(socket_, buffer_, sizeof buffer_, 0);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0)
+      return n;
+    buffered_ = static_cast<size_t>(n);
+    taken_ = 0;
+  }
+  size_t n = std::min(size, buffered_ - taken_);
+  if (n > body_left_) {
+    body_over_limit_ = true;
+    return 0;
+  }
+  if (body_left_ != SIZE_MAX)
+    body_left_ -= n;
+  std::copy_n(buffer_ + taken_, n, ptr);
+  taken_ += n;
+  return static_cast<ssize_t>(n);
 }
 
 ssize_t ConnectionStream::write(const char *ptr, size_t size) {

@@ -3,11 +3,14 @@
 // The socket of one client connection as cpp-httplib reads and writes it, with the deadlines that keep
 // a slow or silent client from holding a worker: a request must arrive whole before its read deadline,
 // each write must make progress within the write limit, and everything ends when the service stops.
+// A request body past its limit reads as ended, so that it is neither kept nor read to its end.
 
 #include <httplib.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 
 class ConnectionStream : public httplib::Stream {
 public:
@@ -17,6 +20,12 @@ public:
   void start_request(std::chrono::milliseconds time);
   // Whether another request begins within `time` (keep-alive).
   bool next_request_within(std::chrono::milliseconds time) const;
+
+  // From here on the request's body may take `limit` bytes more; refuse_body() gives it none.
+  void limit_body(std::size_t limit);
+  void refuse_body() { body_over_limit_ = true; }
+  // Whether the body went past its limit: the connection cannot serve another request.
+  bool body_over_limit() const { return body_over_limit_; }
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -34,4 +43,10 @@ private:
   const std::atomic<bool> &stopping_;
   std::chrono::milliseconds write_limit_;
   std::chrono::steady_clock::time_point read_deadline_;
+  // Bytes received and not yet read: the library reads request lines one byte at a time.
+  char buffer_[4096];
+  std::size_t buffered_ = 0;
+  std::size_t taken_ = 0;
+  std::size_t body_left_ = SIZE_MAX;
+  bool body_over_limit_ = false;
 };

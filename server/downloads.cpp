@@ -53,8 +53,10 @@ std::filesystem::path download_file(const std::filesystem::path &root, const std
 
 RangeAnswer read_range(const std::string &header, std::uint64_t size, ByteRange &range) {
   std::string value = without_blanks(header);
-  if (value.compare(0, 6, "bytes=") != 0)
+  if (value.empty())
     return RangeAnswer::whole;
+  if (value.compare(0, 6, "bytes=") != 0)
+    return RangeAnswer::refused;
   std::string spec = value.substr(6);
   size_t dash = spec.find('-');
   if (spec.find(',') != std::string::npos || dash == std::string::npos)

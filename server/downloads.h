@@ -17,7 +17,7 @@ struct ByteRange {
 
 enum class RangeAnswer { whole, part, refused };
 
-// Reads a Range header for a file of `size` bytes. No header, or a unit other than bytes: the whole
-// file. One satisfiable range: that part, in `range`. Several ranges, or one outside the file: refused
-// (416), so that no request costs more than one pass over the file.
+// Reads a Range header for a file of `size` bytes. No header: the whole file. One satisfiable range of
+// bytes: that part, in `range`. Several ranges, one outside the file or another unit: refused (416),
+// so that no request costs more than one pass over the file.
 RangeAnswer read_range(const std::string &header, std::uint64_t size, ByteRange &range);

@@ -10,6 +10,9 @@
 
 namespace {
 
+// The connection that this thread serves.
+thread_local const ConnectionStream *serving = nullptr;
+
 // Written at once to a connection that finds every worker busy and the queue full.
 void answer_busy(socket_t sock) {
   static const std::string body = "Serviço ocupado: a fila de pedidos está cheia; tente de novo\n";
@@ -37,6 +40,11 @@ GuardedHttpServer::GuardedHttpServer(const ConnectionLimits &limits, const std::
     : limits_(limits), stopping_(stopping) {
   new_task_queue = [this] { return new WorkerPool(limits_.workers, limits_.queue); };
   set_socket_options(listening_socket_options);
+  set_payload_max_length(limits_.max_body);
+}
+
+bool GuardedHttpServer::body_over_limit() {
+  return serving && serving->body_over_limit();
 }
 
 bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
@@ -45,16 +53,25 @@ bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
     answer_busy(sock);
   } else if (!stopping_.load()) {
     ConnectionStream stream(sock, stopping_, limits_.write_limit);
+    serving = &stream;
+    auto before_body = [this, &stream](httplib::Request &req) {
+      req.ranges.clear();
+      if (req.get_header_value<uint64_t>("Content-Length") > limits_.max_body)
+        stream.refuse_body();
+      else
+        stream.limit_body(limits_.max_body);
+    };
     for (std::size_t served = 0; served < limits_.requests_per_connection; ++served) {
       if (served > 0 && !stream.next_request_within(limits_.keep_alive))
         break;
       stream.start_request(limits_.read_deadline);
       bool closed = false;
       bool last = served + 1 == limits_.requests_per_connection;
-      ok = process_request(stream, last, closed, [](httplib::Request &req) { req.ranges.clear(); });
-      if (!ok || closed)
+      ok = process_request(stream, last, closed, before_body);
+      if (!ok || closed || stream.body_over_limit())
         break;
     }
+    serving = nullptr;
   }
   shutdown(sock, SHUT_RDWR);
   close(sock);

@@ -2,8 +2,9 @@
 
 // cpp-httplib's server with the connection handling of velacorte-queryd: a request must arrive whole
 // within the read deadline, workers come from a pool with a bounded queue (503 when it is full),
-// connections end as soon as the service stops, the port is never shared with another server, and
-// ranges are left to the handlers (the library would build one copy of the body per range).
+// connections end as soon as the service stops, the port is never shared with another server, request
+// bodies past max_body are refused without being read, and ranges are left to the handlers (the
+// library would build one copy of the body per range).
 
 #include <httplib.h>
 
@@ -18,11 +19,16 @@ struct ConnectionLimits {
   std::size_t requests_per_connection = 100;
   std::size_t workers = 32;
   std::size_t queue = 64;
+  std::size_t max_body = std::size_t(16) << 20;
 };
 
 class GuardedHttpServer : public httplib::Server {
 public:
   GuardedHttpServer(const ConnectionLimits &limits, const std::atomic<bool> &stopping);
+
+  // Whether the body of the request that this thread serves went past max_body (for a post-routing
+  // handler, which then answers 413 whatever the library made of the cut body).
+  static bool body_over_limit();
 
 private:
   bool process_and_close_socket(socket_t sock) override;

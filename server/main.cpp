@@ -61,7 +61,6 @@ struct Settings {
   bool control = false;
   std::string public_address;
   StatementLimits statements;
-  std::size_t max_body = std::size_t(16) << 20;
   ConnectionLimits connections;
 };
 
@@ -119,7 +118,7 @@ Settings parse(int argc, char **argv) {
     } else if (arg == "--statement-timeout") {
       settings.statements.time = seconds(arg, value());
     } else if (arg == "--max-body") {
-      settings.max_body = static_cast<std::size_t>(number(arg, value(), 1, 1e15));
+      settings.connections.max_body = static_cast<std::size_t>(number(arg, value(), 1, 1e15));
     } else if (arg == "--max-reply") {
       settings.statements.reply_bytes = static_cast<std::size_t>(number(arg, value(), 1, 1e15));
     } else if (arg == "--read-deadline") {
@@ -209,13 +208,13 @@ int main(int argc, char **argv) {
     Database database(db, settings.statements);
     QueryService service(database);
     RequestControl control(settings.log);
-    ServiceHost host(service, control,
-                     {settings.token, files, settings.control, settings.max_body, settings.connections});
+    ServiceHost host(service, control, {settings.token, files, settings.control, settings.connections});
     StopSignalWatcher watcher([&] {
       host.stop();
       database.stop();
     });
 
+    warn_when_exposed(settings, files);
     int port = host.bind(settings.listen, settings.port);
     if (port <= 0) {
       std::cerr << "velacorte-queryd: listen on " << settings.listen << ":" << settings.port
@@ -231,7 +230,6 @@ int main(int argc, char **argv) {
         throw std::runtime_error("write the port file " + written + ": failed");
       std::filesystem::rename(written, settings.port_file);
     }
-    warn_when_exposed(settings, files);
     std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << std::endl;
     return host.serve() ? 0 : 1;
   } catch (const std::exception &e) {

@@ -31,7 +31,9 @@ private:
   std::size_t queue_limit_;
   std::mutex mutex_;
   std::condition_variable queued_;
+  std::condition_variable ready_;
   std::deque<std::function<void()>> jobs_;
+  std::size_t idle_ = 0; // workers waiting for a job
   bool ending_ = false;
   std::vector<std::thread> threads_;
 };

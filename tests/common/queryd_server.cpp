@@ -159,7 +159,7 @@ QuerydServer::QuerydServer(const Options &options)
 #ifdef _WIN32
   static WinsockStartup winsock;
   if (!options.demo || !options.db.empty() || !options.files.empty() || !options.token.empty() ||
-      !options.arguments.empty())
+      !options.arguments.empty() || !options.control)
     throw std::runtime_error("under Wine only the shared demo velacorte-queryd is available");
   std::ifstream port_file(QUERYD_PORT_FILE);
   if (!(port_file >> port_))
@@ -167,7 +167,9 @@ QuerydServer::QuerydServer(const Options &options)
   files_ = QUERYD_FILES_FOLDER;
   reset();
 #else
-  std::vector<std::string> args = {"--port", "0", "--control"};
+  std::vector<std::string> args = {"--port", "0"};
+  if (options.control)
+    args.push_back("--control");
   files_ = options.files;
   if (files_.empty() && options.demo) {
     std::filesystem::create_directories(temporary_root());
@@ -277,9 +279,14 @@ HttpReply QuerydServer::request(const std::string &method, const std::string &ta
     close_socket(s);
     throw std::runtime_error("cannot connect to velacorte-queryd on " + host());
   }
-  std::string message = method + " " + target + " HTTP/1.0\r\nHost: " + host() + "\r\n";
-  for (const std::string &line : header_lines)
+  std::string message = method + " " + target + " HTTP/1.0\r\n";
+  bool own_host = false;
+  for (const std::string &line : header_lines) {
     message += line + "\r\n";
+    own_host = own_host || line.rfind("Host:", 0) == 0;
+  }
+  if (!own_host)
+    message += "Host: " + host() + "\r\n";
   message += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   for (size_t sent = 0; sent < message.size();) {
     int n = send(s, message.data() + sent, static_cast<int>(message.size() - sent), 0);

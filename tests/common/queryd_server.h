@@ -26,10 +26,11 @@ namespace queryd_test {
 
 struct Options {
   bool demo = true;
-  std::string db;    // database file; empty: in memory
-  std::string files; // download host folder; empty with demo: a temporary folder of the server's
-  std::string token; // "ID:SENHA" accepted; empty: the installer's default token
-  std::vector<std::string> arguments; // more command-line arguments (native builds only)
+  std::string db = {};    // database file; empty: one in the server's temporary folder
+  std::string files = {}; // download host folder; empty with demo: a temporary folder of the test's
+  std::string token = {}; // "ID:SENHA" accepted; empty: the installer's default token
+  std::vector<std::string> arguments = {}; // more command-line arguments (native builds only)
+  bool control = true;                     // with the control API (native builds only)
 };
 
 struct HttpReply {
@@ -62,7 +63,7 @@ public:
   void fail(const std::string &path, int count, int status = 500) const;
   void reset() const;
 
-  // A raw HTTP/1.0 request to the server.
+  // A raw HTTP/1.0 request to the server; a "Host:" line among `header_lines` replaces the usual one.
   HttpReply request(const std::string &method, const std::string &target, const std::string &body = {},
                     const std::vector<std::string> &header_lines = {}) const;
 

@@ -3,7 +3,7 @@
 #include "QueryService.h"
 #include "base64.h"
 #include "column_types.h"
-#include "queryd_server.h"
+#include "queryd_client.h"
 #include "soap_envelope.h"
 #include "zip_writer.h"
 
@@ -75,27 +75,8 @@ TEST(ZipWriter, ArchivesUnpackWithTheUnzipTool) {
   std::remove(path.c_str());
 }
 
-// A SOAP call with the default credentials; the reply's return text as bytes.
-struct Call {
-  int status = 0;
-  std::string reply;
-};
-
-Call call(const queryd_test::QuerydServer &server, const std::string &sql,
-          const std::string &options = "1:1;script=N",
-          const std::string &senha = queryd_test::senha_of_today(),
-          const std::string &credentials = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A") {
-  soap::Message message{
-      "uri:server.Validador", "selectxml", {{"senha", senha}, {"sql", sql}, {"options", options}}};
-  queryd_test::HttpReply http =
-      server.request("POST", "/servicos/wsdl/selectxml/selectxml.php", soap::write_envelope(message),
-                     {"Authorization: Basic " + base64::encode(credentials), "Content-Type: text/xml",
-                      "SOAPAction: \"uri:server.Validador/Validador\""});
-  Call result{http.status, {}};
-  if (http.status == 200)
-    result.reply = soap::latin1_text_to_bytes(soap::read_envelope(http.body).parts.at(0).second);
-  return result;
-}
+using queryd_test::call;
+using queryd_test::Call;
 
 pugi::xml_document parse(const std::string &reply) {
   pugi::xml_document doc;
@@ -292,12 +273,10 @@ TEST_F(QuerydTest, ControlApiPlansFailuresAndKeepsTheLog) {
 }
 
 TEST(Queryd, UsesAGivenDatabaseAndToken) {
-  std::string db = ::testing::TempDir() + "queryd_given.db";
-  std::remove(db.c_str());
-  std::remove((db + ".sistema").c_str());
+  queryd_test::ScratchFolder folder("queryd_given");
+  queryd_test::Options options{.demo = false, .db = folder / "given.db", .files = "", .token = "loja:chave"};
   {
-    queryd_test::QuerydServer server(
-        {.demo = false, .db = db, .files = "", .token = "loja:chave", .arguments = {}});
+    queryd_test::QuerydServer server(options);
     EXPECT_EQ(call(server, "create table sistema.check_files (arquivo varchar(10))", "1:1",
                    queryd_test::senha_of_today(), "loja:chave")
                   .status,
@@ -305,13 +284,10 @@ TEST(Queryd, UsesAGivenDatabaseAndToken) {
     EXPECT_EQ(call(server, "select 1").status, 401);
     EXPECT_EQ(server.request("GET", "/site/arquivos/produto/1001.zip").status, 404);
   }
-  queryd_test::QuerydServer again(
-      {.demo = false, .db = db, .files = "", .token = "loja:chave", .arguments = {}});
+  queryd_test::QuerydServer again(options);
   Call kept =
       call(again, "select * from sistema.check_files", "", queryd_test::senha_of_today(), "loja:chave");
   EXPECT_NE(kept.reply.find("<codigo>003</codigo>"), std::string::npos) << kept.reply;
-  std::remove(db.c_str());
-  std::remove((db + ".sistema").c_str());
 }
 
 } // namespace
