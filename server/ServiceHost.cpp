@@ -242,7 +242,7 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
     } catch (const std::exception &e) {
       return answer_fault(res, 500, "SOAP-ENV:Client", e.what());
     }
-    request_sql = sql;
+    request_sql = sql.substr(0, 400); // the log keeps 80 characters of it
     try {
       std::string reply = service.selectxml(senha, sql, options);
       soap::Message answer{ValidadorRegistration::Namespace,

@@ -7,6 +7,7 @@
 #include "request_control.h"
 #include "stop_signals.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -192,6 +193,7 @@ void warn_when_exposed(const Settings &settings, const std::filesystem::path &fi
 int main(int argc, char **argv) {
   block_stop_signals();
   Settings settings = parse(argc, argv);
+  std::atomic<bool> stop_signalled{false};
 
   try {
     std::error_code error;
@@ -210,6 +212,7 @@ int main(int argc, char **argv) {
     RequestControl control(settings.log);
     ServiceHost host(service, control, {settings.token, files, settings.control, settings.connections});
     StopSignalWatcher watcher([&] {
+      stop_signalled = true;
       host.stop();
       database.stop();
     });
@@ -233,6 +236,8 @@ int main(int argc, char **argv) {
     std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << std::endl;
     return host.serve() ? 0 : 1;
   } catch (const std::exception &e) {
+    if (stop_signalled)
+      return 0; // stopped while starting: what failed was cancelled by the stop
     std::cerr << "velacorte-queryd: " << e.what() << "\n";
     return 1;
   }

@@ -25,10 +25,8 @@ StopSignalWatcher::StopSignalWatcher(std::function<void()> on_stop) {
     sigset_t signals = stop_signal_set();
     int signal = 0;
     sigwait(&signals, &signal);
-    if (ending_)
-      return;
-    stopped_ = true;
-    on_stop();
+    if (!ending_)
+      on_stop();
   });
 }
 

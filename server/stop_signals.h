@@ -19,10 +19,7 @@ public:
   StopSignalWatcher(const StopSignalWatcher &) = delete;
   StopSignalWatcher &operator=(const StopSignalWatcher &) = delete;
 
-  bool stopped() const { return stopped_; }
-
 private:
   std::atomic<bool> ending_{false};
-  std::atomic<bool> stopped_{false};
   std::thread thread_;
 };

@@ -430,6 +430,19 @@ TEST(QuerydDownloads, SymlinksOutOfTheFolderAndNulAreRefused) {
   }
 }
 
+TEST(QuerydDownloads, TheDemoLinksNameTheAddressThatClientsReach) {
+  QuerydServer server({.arguments = {"--public-address", "localhost"}});
+  pugi::xml_document list;
+  list.load_string(call(server, "select link from sistema.check_files").reply.c_str());
+  pugi::xpath_node_set links = list.select_nodes("/retorno/select/row/LINK");
+  ASSERT_FALSE(links.empty());
+  for (pugi::xpath_node link : links) {
+    std::string url = base64::decode(link.node().text().as_string());
+    EXPECT_EQ(url.rfind("http://localhost:" + std::to_string(server.port()) + "/site/arquivos/", 0), 0u)
+        << url;
+  }
+}
+
 TEST(QuerydDownloads, TheWsdlEscapesTheHostItCopies) {
   QuerydServer server;
   queryd_test::HttpReply reply = server.request("GET", "/servicos/wsdl/selectxml/selectxml.php?wsdl", "",
