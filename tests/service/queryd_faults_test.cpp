@@ -157,6 +157,27 @@ TEST(QuerydTransactions, ATransactionLeftOpenIsRolledBackAndAnsweredAsAFailure) 
       "000");
 }
 
+TEST(QuerydTransactions, ReadersDoNotWaitForAWriter) {
+  QuerydServer server({.demo = false, .arguments = {"--statement-timeout", "3"}});
+  create_notes(server);
+  ASSERT_EQ(codigo(call(server, "INSERT INTO notas (texto) VALUES ('antes')").reply), "000");
+  auto endless_write = std::async(std::launch::async, [&] {
+    return call(server,
+                "INSERT INTO notas (texto) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                "SELECT 'sem fim' FROM n")
+        .reply;
+  });
+  std::this_thread::sleep_for(300ms);
+  Clock::time_point start = Clock::now();
+  std::string rows = call(server, "select count(*) as n from notas").reply;
+  EXPECT_LT(since(start), 2000ms);
+  EXPECT_EQ(first_row_value(rows, "N"), "1") << rows;
+  EXPECT_EQ(codigo(endless_write.get()), "002");
+  // The cancelled statement left nothing behind, and writing goes on.
+  EXPECT_EQ(codigo(call(server, "INSERT INTO notas (texto) VALUES ('depois')").reply), "000");
+  EXPECT_EQ(first_row_value(call(server, "select count(*) as n from notas").reply, "N"), "2");
+}
+
 TEST(QuerydStatementLimit, AnEndlessStatementIsCancelledAndBlocksNoOneMeanwhile) {
   QuerydServer server({.arguments = {"--statement-timeout", "4"}});
   auto endless_call = std::async(std::launch::async, [&] { return call(server, endless); });

@@ -3,8 +3,10 @@
 #include "QueryService.h"
 #include "base64.h"
 #include "column_types.h"
+#include "downloads.h"
 #include "queryd_client.h"
 #include "soap_envelope.h"
+#include "sql_connection.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +42,48 @@ TEST(QueryService, ScriptSplitsOutsideQuotesOnly) {
   EXPECT_EQ(split_script("select 1; select 'a;b' ;\n; update t set x=\"c;d\";"),
             (std::vector<std::string>{"select 1", " select 'a;b' ", " update t set x=\"c;d\""}));
   EXPECT_TRUE(split_script(" ; ;").empty());
+}
+
+TEST(Downloads, RangeHeadersGiveOnePartOrARefusal) {
+  struct Case {
+    std::string header;
+    std::uint64_t size;
+    RangeAnswer answer;
+    std::uint64_t offset, length;
+  } cases[] = {
+      {"", 10, RangeAnswer::whole, 0, 0},
+      {"bytes=0-0", 10, RangeAnswer::part, 0, 1},
+      {"bytes = 2 - 4", 10, RangeAnswer::part, 2, 3},
+      {"bytes=8-100", 10, RangeAnswer::part, 8, 2},
+      {"bytes=-4", 10, RangeAnswer::part, 6, 4},
+      {"bytes=-40", 10, RangeAnswer::part, 0, 10},
+      {"bytes=9-", 10, RangeAnswer::part, 9, 1},
+      {"bytes=10-", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=-0", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=0-", 0, RangeAnswer::refused, 0, 0},
+      {"bytes=5-4", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=0-1,2-3", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=x-1", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=99999999999999999999-", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=", 10, RangeAnswer::refused, 0, 0},
+      {"lines=0-1", 10, RangeAnswer::refused, 0, 0},
+  };
+  for (const Case &c : cases) {
+    ByteRange range;
+    EXPECT_EQ(read_range(c.header, c.size, range), c.answer) << c.header;
+    if (c.answer == RangeAnswer::part) {
+      EXPECT_EQ(range.offset, c.offset) << c.header;
+      EXPECT_EQ(range.length, c.length) << c.header;
+    }
+  }
+}
+
+TEST(SqlConnection, FirstKeywordSkipsBlanksAndComments) {
+  EXPECT_EQ(first_keyword("  vacuum into 'x'"), "VACUUM");
+  EXPECT_EQ(first_keyword("-- nota\n/* outra */\tAttach 'x' as y"), "ATTACH");
+  EXPECT_EQ(first_keyword("/* sem fim"), "");
+  EXPECT_EQ(first_keyword("-- só nota"), "");
+  EXPECT_EQ(first_keyword(""), "");
 }
 
 TEST(QueryService, SenhaOfTheDayAndItsNeighbours) {
