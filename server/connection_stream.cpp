@@ -35,14 +35,17 @@ ConnectionStream::ConnectionStream(int socket, const std::atomic<bool> &stopping
 void ConnectionStream::start_request(std::chrono::milliseconds time) {
   read_deadline_ = Clock::now() + time;
   body_left_ = SIZE_MAX;
+  body_read_ = 0;
+  body_declared_ = 0;
 }
 
 bool ConnectionStream::next_request_within(std::chrono::milliseconds time) const {
   return taken_ < buffered_ || wait_for(POLLIN, Clock::now() + time);
 }
 
-void ConnectionStream::limit_body(std::size_t limit) {
+void ConnectionStream::limit_body(std::size_t limit, std::size_t declared) {
   body_left_ = limit;
+  body_declared_ = declared;
 }
 
 bool ConnectionStream::wait_for(short events, Clock::time_point deadline) const {
@@ -89,8 +92,10 @@ ssize_t ConnectionStream::read(char *ptr, size_t size) {
     body_over_limit_ = true;
     return 0;
   }
-  if (body_left_ != SIZE_MAX)
+  if (body_left_ != SIZE_MAX) {
     body_left_ -= n;
+    body_read_ += n;
+  }
   std::copy_n(buffer_ + taken_, n, ptr);
   taken_ += n;
   return static_cast<ssize_t>(n);

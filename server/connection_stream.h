@@ -21,11 +21,15 @@ public:
   // Whether another request begins within `time` (keep-alive).
   bool next_request_within(std::chrono::milliseconds time) const;
 
-  // From here on the request's body may take `limit` bytes more; refuse_body() gives it none.
-  void limit_body(std::size_t limit);
+  // From here on the request's body, of `declared` bytes (SIZE_MAX when not said), may take `limit`
+  // bytes; refuse_body() gives it none.
+  void limit_body(std::size_t limit, std::size_t declared);
   void refuse_body() { body_over_limit_ = true; }
-  // Whether the body went past its limit: the connection cannot serve another request.
+  // Whether the body went past its limit.
   bool body_over_limit() const { return body_over_limit_; }
+  // Whether the request was read to its end, so that the next bytes begin the next request (an
+  // answer given before the body was read leaves it unread).
+  bool request_read_whole() const { return !body_over_limit_ && body_read_ >= body_declared_; }
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -48,5 +52,7 @@ private:
   std::size_t buffered_ = 0;
   std::size_t taken_ = 0;
   std::size_t body_left_ = SIZE_MAX;
+  std::size_t body_read_ = 0;
+  std::size_t body_declared_ = 0;
   bool body_over_limit_ = false;
 };

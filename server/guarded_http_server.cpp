@@ -56,10 +56,11 @@ bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
     serving = &stream;
     auto before_body = [this, &stream](httplib::Request &req) {
       req.ranges.clear();
-      if (req.get_header_value<uint64_t>("Content-Length") > limits_.max_body)
+      uint64_t declared = req.get_header_value<uint64_t>("Content-Length");
+      if (declared > limits_.max_body)
         stream.refuse_body();
       else
-        stream.limit_body(limits_.max_body);
+        stream.limit_body(limits_.max_body, req.has_header("Transfer-Encoding") ? SIZE_MAX : declared);
     };
     for (std::size_t served = 0; served < limits_.requests_per_connection; ++served) {
       if (served > 0 && !stream.next_request_within(limits_.keep_alive))
@@ -68,7 +69,7 @@ bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
       bool closed = false;
       bool last = served + 1 == limits_.requests_per_connection;
       ok = process_request(stream, last, closed, before_body);
-      if (!ok || closed || stream.body_over_limit())
+      if (!ok || closed || !stream.request_read_whole())
         break;
     }
     serving = nullptr;

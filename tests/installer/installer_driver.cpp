@@ -4,6 +4,7 @@
 #include "capture.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <stdexcept>
 
@@ -74,8 +75,11 @@ InstallerDriver::InstallerDriver(const std::wstring &program) {
 InstallerDriver::~InstallerDriver() {
   if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
     PostMessageW(control(L"Fechar"), BM_CLICK, 0, 0);
-    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_TIMEOUT)
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_TIMEOUT) {
       TerminateProcess(process.hProcess, 1);
+      WaitForSingleObject(process.hProcess, 5000);
+      ADD_FAILURE() << "Install.exe did not close within 20 s of \"Fechar\"; terminated";
+    }
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

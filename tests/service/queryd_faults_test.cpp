@@ -381,6 +381,19 @@ TEST(QuerydControl, ServedOnlyWithTheFlagAndTheCredentials) {
   EXPECT_EQ(closed.request("POST", "/_control/reset", "", {closed.authorization()}).status, 404);
 }
 
+TEST(QuerydControl, AnAnswerGivenBeforeTheBodyIsReadEndsTheConnection) {
+  QuerydServer server;
+  server.fail("/servicos/wsdl/selectxml/selectxml.php", 1, 500);
+  RawConnection client(server.port());
+  // The body holds what would read as a request of its own if the connection went on.
+  std::string body = "GET /site/arquivos/produto/1001.zip HTTP/1.1\r\nHost: x\r\n\r\n";
+  client.send_text("POST /servicos/wsdl/selectxml/selectxml.php HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                   std::to_string(body.size()) + "\r\n\r\n" + body);
+  std::string answers = client.receive(5000ms);
+  EXPECT_EQ(answers.rfind("HTTP/1.1 500", 0), 0u) << answers;
+  EXPECT_EQ(answers.find("HTTP/1.1", 1), std::string::npos) << answers;
+}
+
 TEST(QuerydControl, TheLogShowsNoSecretAndCarriesStatusTimeAndSql) {
   QuerydServer server;
   server.clear_log();
