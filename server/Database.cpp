@@ -58,7 +58,9 @@ void Database::stop() {
 }
 
 Database::Lease::Lease(Database &owner, std::unique_ptr<SqlConnection> connection)
-    : owner_(owner), connection_(std::move(connection)) {}
+    : owner_(owner), connection_(std::move(connection)) {
+  connection_->start_request();
+}
 
 Database::Lease::~Lease() {
   owner_.give_back(std::move(connection_));

@@ -223,7 +223,7 @@ StatementResult SqlConnection::run(const std::string &sql) {
   // Expression columns are typed from their values, which need a first pass with raw texts.
   std::vector<std::vector<int>> storage(static_cast<size_t>(count));
   std::vector<std::vector<std::string>> texts(static_cast<size_t>(count));
-  size_t bytes = 0;
+  size_t &bytes = reply_bytes_;
   int rc;
   while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
     std::vector<std::optional<std::string>> row;

@@ -48,6 +48,9 @@ public:
   SqlConnection(const SqlConnection &) = delete;
   SqlConnection &operator=(const SqlConnection &) = delete;
 
+  // Begins the statements of one request: their rows share one size limit.
+  void start_request() { reply_bytes_ = 0; }
+
   // Runs exactly one client statement; trailing blanks and one final ";" are allowed.
   StatementResult run(const std::string &sql);
 
@@ -72,6 +75,7 @@ private:
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
   bool vacuum_ = false; // the running statement is a VACUUM, whose own ATTACH of '' is allowed
   std::string refused_; // the action the authorizer refused in the running statement
+  std::size_t reply_bytes_ = 0;
 };
 
 // The local time as "YYYY-MM-DD HH:MM:SS".

@@ -311,6 +311,11 @@ TEST(QuerydLimits, RepliesPastTheLimitAreFailuresNamingIt) {
   EXPECT_EQ(codigo(reply), "002");
   EXPECT_NE(mensagem(reply).find("--max-reply"), std::string::npos) << reply;
   EXPECT_NE(mensagem(reply).find("100000"), std::string::npos) << reply;
+  // The statements of a script share the limit.
+  std::string half = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
+                     "SELECT i, 'uma linha de texto qualquer' AS t FROM n";
+  EXPECT_EQ(codigo(call(server, half).reply), "000");
+  EXPECT_EQ(codigo(call(server, half + ";" + half + ";" + half + ";" + half, "1:1;script=S").reply), "002");
   EXPECT_EQ(codigo(call(server, "select * from produtos").reply), "000");
 }
 
