@@ -239,6 +239,8 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
       senha = part(call, "senha", 0);
       sql = part(call, "sql", 1);
       options = part(call, "options", 2);
+    } catch (const std::bad_alloc &) {
+      return answer_fault(res, 500, "SOAP-ENV:Server", "selectxml: sem memória para ler o pedido");
     } catch (const std::exception &e) {
       return answer_fault(res, 500, "SOAP-ENV:Client", e.what());
     }
