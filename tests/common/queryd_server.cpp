@@ -76,13 +76,13 @@ void check_ok(const HttpReply &reply, const std::string &what) {
 }
 
 #ifndef _WIN32
-// The environment of the tests with TMPDIR pointing into the build tree.
-std::vector<std::string> child_environment() {
+// The environment of the tests with TMPDIR set to `temporary`.
+std::vector<std::string> child_environment(const std::string &temporary) {
   std::vector<std::string> variables;
   for (char **variable = environ; *variable; ++variable)
     if (std::strncmp(*variable, "TMPDIR=", 7) != 0)
       variables.emplace_back(*variable);
-  variables.push_back("TMPDIR=" + temporary_root());
+  variables.push_back("TMPDIR=" + temporary);
   return variables;
 }
 
@@ -95,8 +95,8 @@ std::vector<char *> pointers(std::vector<std::string> &texts) {
 }
 
 // Starts velacorte-queryd with stdout (and stderr when `both`) on a pipe; returns the pipe's read end.
-int spawn_queryd(std::vector<std::string> args, bool both, int &pid) {
-  std::filesystem::create_directories(temporary_root());
+int spawn_queryd(std::vector<std::string> args, bool both, int &pid, const std::string &temporary) {
+  std::filesystem::create_directories(temporary);
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0)
     throw std::runtime_error("pipe failed");
@@ -107,7 +107,7 @@ int spawn_queryd(std::vector<std::string> args, bool both, int &pid) {
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
   args.insert(args.begin(), QUERYD_PROGRAM);
-  std::vector<std::string> environment = child_environment();
+  std::vector<std::string> environment = child_environment(temporary);
   pid_t child = 0;
   int rc = posix_spawn(&child, QUERYD_PROGRAM, &actions, nullptr, pointers(args).data(),
                        pointers(environment).data());
@@ -138,8 +138,8 @@ std::string read_until(int fd, bool line_only, std::chrono::steady_clock::time_p
 }
 
 // Starts velacorte-queryd and reads the port from its first line.
-int start_queryd(const std::vector<std::string> &args, int &pid) {
-  int out = spawn_queryd(args, false, pid);
+int start_queryd(const std::vector<std::string> &args, int &pid, const std::string &temporary) {
+  int out = spawn_queryd(args, false, pid, temporary);
   std::string line = read_until(out, true, std::chrono::steady_clock::now() + std::chrono::seconds(20));
   close(out);
   size_t colon = line.rfind(':');
@@ -159,7 +159,7 @@ QuerydServer::QuerydServer(const Options &options)
 #ifdef _WIN32
   static WinsockStartup winsock;
   if (!options.demo || !options.db.empty() || !options.files.empty() || !options.token.empty() ||
-      !options.arguments.empty() || !options.control)
+      !options.arguments.empty() || !options.control || !options.temporary.empty())
     throw std::runtime_error("under Wine only the shared demo velacorte-queryd is available");
   std::ifstream port_file(QUERYD_PORT_FILE);
   if (!(port_file >> port_))
@@ -187,7 +187,7 @@ QuerydServer::QuerydServer(const Options &options)
   if (options.demo)
     args.push_back("--demo");
   args.insert(args.end(), options.arguments.begin(), options.arguments.end());
-  port_ = start_queryd(args, pid_);
+  port_ = start_queryd(args, pid_, options.temporary.empty() ? temporary_root() : options.temporary);
 #endif
 }
 
@@ -356,7 +356,7 @@ int wait_for_exit(int pid, std::chrono::milliseconds deadline) {
 int run_to_end(const std::vector<std::string> &arguments, std::chrono::milliseconds deadline,
                std::string &output) {
   int pid = -1;
-  int out = spawn_queryd(arguments, true, pid);
+  int out = spawn_queryd(arguments, true, pid, temporary_root());
   output = read_until(out, false, std::chrono::steady_clock::now() + deadline);
   close(out);
   int status = wait_for_exit(pid, std::chrono::milliseconds(500));

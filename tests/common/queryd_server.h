@@ -31,6 +31,7 @@ struct Options {
   std::string token = {}; // "ID:SENHA" accepted; empty: the installer's default token
   std::vector<std::string> arguments = {}; // more command-line arguments (native builds only)
   bool control = true;                     // with the control API (native builds only)
+  std::string temporary = {}; // the server's TMPDIR; empty: temporary_root() (native builds only)
 };
 
 struct HttpReply {
