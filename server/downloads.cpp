@@ -57,11 +57,11 @@ RangeAnswer read_range(const std::string &header, std::uint64_t size, ByteRange 
     return RangeAnswer::whole;
   if (value.compare(0, 6, "bytes=") != 0)
     return RangeAnswer::refused;
-  std::string spec = value.substr(6);
-  size_t dash = spec.find('-');
-  if (spec.find(',') != std::string::npos || dash == std::string::npos)
+  std::string wanted = value.substr(6);
+  size_t dash = wanted.find('-');
+  if (wanted.find(',') != std::string::npos || dash == std::string::npos)
     return RangeAnswer::refused;
-  std::string first_text = spec.substr(0, dash), last_text = spec.substr(dash + 1);
+  std::string first_text = wanted.substr(0, dash), last_text = wanted.substr(dash + 1);
   std::uint64_t first = 0, last = 0;
   if (first_text.empty()) { // the last `last` bytes
     if (!read_number(last_text, last) || last == 0 || size == 0)
