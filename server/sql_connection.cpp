@@ -144,6 +144,13 @@ int SqlConnection::authorize(void *self, int action, const char *first, const ch
       return SQLITE_OK;
     connection->refused_ = "DETACH";
     return SQLITE_DENY;
+  case SQLITE_PRAGMA:
+    // Reading a setting is harmless; changing one would change it for every later request that the
+    // pooled connection serves (or, like journal_mode, for the database file).
+    if (!second)
+      return SQLITE_OK;
+    connection->refused_ = std::string("PRAGMA ") + (first ? first : "");
+    return SQLITE_DENY;
   case SQLITE_FUNCTION:
     if (second && strcasecmp(second, "load_extension") == 0) {
       connection->refused_ = "load_extension";
@@ -157,7 +164,10 @@ int SqlConnection::authorize(void *self, int action, const char *first, const ch
 
 void SqlConnection::fail(const std::string &statement) {
   if (!refused_.empty())
-    throw SqlError(refused_ + " recusado: o serviço não abre nem grava outros arquivos de banco de dados");
+    throw SqlError(refused_ +
+                   (refused_.rfind("PRAGMA", 0) == 0
+                        ? " recusado: as configurações das conexões do serviço são fixas"
+                        : " recusado: o serviço não abre nem grava outros arquivos de banco de dados"));
   if (sqlite3_errcode(db_) == SQLITE_INTERRUPT) {
     if (stopping_.load())
       throw SqlError("comando cancelado: o serviço está parando");

@@ -2,7 +2,8 @@
 
 // One SQLite connection of the query service: the database file in WAL mode with the schema "sistema"
 // attached, the NOW() function, and the guards that every client statement runs under (a time limit,
-// a size limit on its rows, and an authorizer that keeps clients away from other files).
+// a size limit on its rows, and an authorizer that keeps clients away from other files and from the
+// settings that the connection keeps for later requests).
 
 #include "column_types.h"
 

@@ -209,7 +209,7 @@ TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
   endless_call.get();
 }
 
-TEST(QuerydSql, StatementsThatReachOtherFilesAreRefused) {
+TEST(QuerydSql, StatementsThatReachOtherFilesOrChangeSettingsAreRefused) {
   queryd_test::ScratchFolder folder("queryd_sql");
   std::string outside = folder / "copia.db";
   QuerydServer server;
@@ -222,6 +222,8 @@ TEST(QuerydSql, StatementsThatReachOtherFilesAreRefused) {
       {"DETACH DATABASE sistema", "DETACH"},
       {"/* copia */ VACUUM INTO '" + outside + "'", "VACUUM INTO"},
       {"select load_extension('/lib/x86_64-linux-gnu/libz.so.1')", "load_extension"},
+      {"PRAGMA journal_mode = DELETE", "PRAGMA journal_mode"},
+      {"pragma query_only = 1", "PRAGMA query_only"},
   };
   for (const Case &c : cases) {
     std::string reply = call(server, c.sql).reply;
@@ -231,6 +233,8 @@ TEST(QuerydSql, StatementsThatReachOtherFilesAreRefused) {
   EXPECT_FALSE(std::filesystem::exists(outside));
   EXPECT_EQ(codigo(call(server, "select * from sistema.check_files").reply), "000");
   EXPECT_EQ(codigo(call(server, "VACUUM").reply), "000");
+  std::string mode = call(server, "PRAGMA journal_mode").reply;
+  EXPECT_EQ(base64::decode(first_row_value(mode, "JOURNAL_MODE")), "wal") << mode;
 }
 
 TEST(QuerydLimits, RangesAreOneOrRefusedAndCostNoCopies) {
