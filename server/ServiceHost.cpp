@@ -210,8 +210,11 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
 
   // Runs before the answer is written, so a client that has its answer finds the request in the log.
   server.set_post_routing_handler([&control](const httplib::Request &req, httplib::Response &res) {
+    // The library takes a request that was cut short for a malformed one.
     if (GuardedHttpServer::body_over_limit())
-      res.status = 413; // a chunked body that was cut short reads to the library as malformed
+      res.status = 413;
+    else if (GuardedHttpServer::request_timed_out())
+      res.status = 408;
     LoggedRequest entry{req.method, req.target, {}, res.status, std::move(request_sql)};
     request_sql.clear();
     if (is_control(req))

@@ -34,6 +34,7 @@ ConnectionStream::ConnectionStream(int socket, const std::atomic<bool> &stopping
 
 void ConnectionStream::start_request(std::chrono::milliseconds time) {
   read_deadline_ = Clock::now() + time;
+  read_cut_short_ = false;
   body_left_ = SIZE_MAX;
   body_read_ = 0;
   body_declared_ = 0;
@@ -65,7 +66,10 @@ bool ConnectionStream::wait_for(short events, Clock::time_point deadline) const 
 }
 
 bool ConnectionStream::is_readable() const {
-  return taken_ < buffered_ || wait_for(POLLIN, read_deadline_);
+  if (taken_ < buffered_ || wait_for(POLLIN, read_deadline_))
+    return true;
+  read_cut_short_ = true;
+  return false;
 }
 
 bool ConnectionStream::is_writable() const {

@@ -29,7 +29,11 @@ public:
   bool body_over_limit() const { return body_over_limit_; }
   // Whether the request was read to its end, so that the next bytes begin the next request (an
   // answer given before the body was read leaves it unread).
-  bool request_read_whole() const { return !body_over_limit_ && body_read_ >= body_declared_; }
+  // Whether the read deadline (or the stop) came before the request's end.
+  bool read_cut_short() const { return read_cut_short_; }
+  bool request_read_whole() const {
+    return !read_cut_short_ && !body_over_limit_ && body_read_ >= body_declared_;
+  }
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -55,4 +59,5 @@ private:
   std::size_t body_read_ = 0;
   std::size_t body_declared_ = 0;
   bool body_over_limit_ = false;
+  mutable bool read_cut_short_ = false; // the deadline or the stop came before the request's end
 };

@@ -47,6 +47,10 @@ bool GuardedHttpServer::body_over_limit() {
   return serving && serving->body_over_limit();
 }
 
+bool GuardedHttpServer::request_timed_out() {
+  return serving && serving->read_cut_short();
+}
+
 bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
   bool ok = false;
   if (WorkerPool::busy_now()) {

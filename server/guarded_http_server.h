@@ -29,6 +29,8 @@ public:
   // Whether the body of the request that this thread serves went past max_body (for a post-routing
   // handler, which then answers 413 whatever the library made of the cut body).
   static bool body_over_limit();
+  // Whether the request that this thread serves did not arrive whole before its read deadline.
+  static bool request_timed_out();
 
 private:
   bool process_and_close_socket(socket_t sock) override;

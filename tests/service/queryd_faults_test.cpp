@@ -350,8 +350,12 @@ TEST(QuerydSlowClients, TricklingClientsBlockNoOneAndAreClosedAtTheDeadline) {
     for (auto &client : slow)
       client->send_text("X");
   }
-  for (auto &client : slow)
+  for (auto &client : slow) {
     EXPECT_TRUE(client->closed_within(4000ms));
+  }
+  RawConnection late(server.port());
+  late.send_text("GET /site/arquivos/produto/1001.zip HTTP/1.1\r\nHost: x\r\n");
+  EXPECT_EQ(late.receive(5000ms).rfind("HTTP/1.1 408", 0), 0u) << "answered, then closed at the deadline";
   EXPECT_LT(resident_mb(server.pid()) - before, 64);
 }
 
