@@ -209,6 +209,33 @@ TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
   endless_call.get();
 }
 
+TEST(QuerydStop, SigtermEndsTheServerWhileClientsHoldItsConnections) {
+  queryd_test::ScratchFolder folder("queryd_stop_busy");
+  std::filesystem::create_directories(folder.path() / "files");
+  std::ofstream(folder / "files/grande.zip", std::ios::binary) << std::string(32 << 20, 'g');
+  QuerydServer server({.files = folder / "files"});
+  std::vector<std::unique_ptr<RawConnection>> clients;
+  for (int i = 0; i < 4; ++i) { // trickling, silent, and a download that is never read
+    clients.push_back(std::make_unique<RawConnection>(server.port()));
+    if (i == 0)
+      clients.back()->send_text("GET / HTTP/1.1\r\nHost: x\r\n");
+    if (i == 1)
+      clients.back()->send_text("GET /site/arquivos/grande.zip HTTP/1.1\r\nHost: x\r\n\r\n");
+  }
+  auto endless_call = std::async(std::launch::async, [&] {
+    try {
+      return call(server, endless).status;
+    } catch (const std::exception &) {
+      return 0;
+    }
+  });
+  std::this_thread::sleep_for(500ms);
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(server.stop(2000ms), 0);
+  EXPECT_LT(since(start), 2000ms);
+  endless_call.get();
+}
+
 TEST(QuerydSql, StatementsThatReachOtherFilesOrChangeSettingsAreRefused) {
   queryd_test::ScratchFolder folder("queryd_sql");
   std::string outside = folder / "copia.db";
