@@ -55,6 +55,9 @@ endif()
 
 # velacorte_test(NAME SOURCES... LIBS ...): one googletest program. Natively each test case is its
 # own ctest entry; under Wine the program is one entry, since listing its cases would start Wine again.
+# Every test has a time limit, so that a hang fails in minutes; a test may give its own in PROPERTIES.
+set(VELACORTE_TEST_TIMEOUT 300)
+
 function(velacorte_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -62,10 +65,8 @@ function(velacorte_test name)
   velacorte_warnings(${name})
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
-    if(T_PROPERTIES)
-      set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
-    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${VELACORTE_TEST_TIMEOUT} ${T_PROPERTIES})
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${T_PROPERTIES})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${VELACORTE_TEST_TIMEOUT} ${T_PROPERTIES})
   endif()
 endfunction()

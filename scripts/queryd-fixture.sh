@@ -13,7 +13,7 @@ start)
   rm -rf "$state"
   mkdir -p "$state/files"
   [ -z "$seed" ] || cp -r "$seed/." "$state/files/"
-  setsid "$program" --demo --port "$port" --files "$state/files" --port-file "$state/port" \
+  setsid "$program" --demo --control --port "$port" --files "$state/files" --port-file "$state/port" \
     --log "$state/requests.log" \
     >"$state/stdout" 2>"$state/stderr" </dev/null &
   echo $! >"$state/pid"
@@ -30,8 +30,14 @@ stop)
   [ -f "$state/pid" ] || exit 0
   pid=$(cat "$state/pid")
   kill "$pid" 2>/dev/null || true
-  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || { rm -f "$state/pid"; exit 0; }
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null || true
   rm -f "$state/pid"
+  echo "queryd-fixture: velacorte-queryd $pid did not end within 5 s of SIGTERM; killed" >&2
+  exit 1
   ;;
 *)
   echo "usage: queryd-fixture.sh start STATE_DIR PROGRAM [PORT [SEED_DIR]] | stop STATE_DIR" >&2

@@ -1,54 +1,63 @@
 #pragma once
 
-// The query service's SQL engine: an SQLite database with the schema "sistema" attached, and a NOW()
-// function that gives the local time as MySQL writes it.
+// The query service's SQL engine: a small pool of connections to one SQLite database file in WAL mode,
+// so that each request runs on a connection of its own and readers do not wait for writers.
 
-#include "column_types.h"
+#include "sql_connection.h"
 
-#include <optional>
-#include <stdexcept>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-struct sqlite3;
-
-struct ResultColumn {
-  std::string name;
-  ColumnType type;
-};
-
-// The outcome of one statement. A statement that yields no columns (INSERT, UPDATE, CREATE...) has
-// is_query false. Values are bytes (text as UTF-8); NULL is nullopt.
-struct StatementResult {
-  bool is_query = false;
-  std::vector<ResultColumn> columns;
-  std::vector<std::vector<std::optional<std::string>>> rows;
-  long long last_id = 0;
-};
-
-class SqlError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
-
 class Database {
 public:
-  // `path` ":memory:" keeps everything in memory; a file path creates the file, and the schema
-  // "sistema" lives beside it in `path` + ".sistema".
-  explicit Database(const std::string &path);
+  // `path` is the database file, created when missing; the schema "sistema" lives beside it in
+  // `path` + ".sistema". At most `connections` requests use the database at once.
+  explicit Database(const std::string &path, const StatementLimits &limits = {}, std::size_t connections = 8);
   ~Database();
   Database(const Database &) = delete;
   Database &operator=(const Database &) = delete;
 
-  // Runs exactly one statement; trailing blanks and one final ";" are allowed.
-  StatementResult run(const std::string &sql);
+  // A connection taken from the pool for one request. When the lease ends, a transaction that the
+  // request left open is rolled back and the connection goes back to the pool.
+  class Lease {
+  public:
+    Lease(Database &owner, std::unique_ptr<SqlConnection> connection);
+    ~Lease();
+    Lease(const Lease &) = delete;
+    Lease &operator=(const Lease &) = delete;
+    SqlConnection *operator->() const { return connection_.get(); }
 
-  // Runs a script of statements without results (setting up a catalogue).
+  private:
+    Database &owner_;
+    std::unique_ptr<SqlConnection> connection_;
+  };
+
+  // Waits for a free connection; fails once the service is stopping.
+  Lease lease();
+
+  // Runs a setup script of statements without results.
   void exec(const std::string &script);
 
-private:
-  sqlite3 *db_ = nullptr;
-};
+  // Cancels the statements that run and refuses new ones: the service is stopping.
+  void stop();
 
-// The local time as "YYYY-MM-DD HH:MM:SS".
-std::string local_now_text();
+  const StatementLimits &limits() const { return limits_; }
+
+private:
+  std::unique_ptr<SqlConnection> open();
+  void give_back(std::unique_ptr<SqlConnection> connection);
+
+  std::string path_;
+  StatementLimits limits_;
+  std::size_t capacity_;
+  std::atomic<bool> stopping_{false};
+  std::mutex mutex_;
+  std::condition_variable returned_;
+  std::vector<std::unique_ptr<SqlConnection>> idle_;
+  std::size_t open_ = 0;
+};

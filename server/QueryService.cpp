@@ -98,20 +98,31 @@ std::vector<std::string> split_script(const std::string &sql) {
 }
 
 std::string QueryService::run(const std::string &sql, bool script_mode) {
-  std::lock_guard lock(mutex_);
   try {
+    Database::Lease connection = database_.lease();
+    std::string answer;
     if (script_mode) {
       std::vector<StatementResult> results;
       for (const std::string &statement : split_script(sql))
-        results.push_back(database_.run(statement));
-      return reply::script(results);
+        results.push_back(connection->run(statement));
+      answer = reply::script(results);
+    } else {
+      StatementResult result = connection->run(sql);
+      std::optional<long long> last_id;
+      if (begins_with_insert(sql))
+        last_id = result.last_id;
+      answer = reply::single(result, last_id);
     }
-    StatementResult result = database_.run(sql);
-    std::optional<long long> last_id;
-    if (begins_with_insert(sql))
-      last_id = result.last_id;
-    return reply::single(result, last_id);
+    // A success is answered only for what is committed.
+    if (connection->in_transaction())
+      return reply::failure(sql_failed,
+                            "transação aberta ao fim do pedido foi desfeita; termine-a com COMMIT "
+                            "no mesmo pedido");
+    if (answer.size() > database_.limits().reply_bytes)
+      return reply::failure(sql_failed, reply_too_large(database_.limits().reply_bytes));
+    return answer;
   } catch (const SqlError &e) {
+    // The lease has rolled back whatever the request left open.
     return reply::failure(sql_failed, e.what());
   }
 }

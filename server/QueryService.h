@@ -5,8 +5,8 @@
 #include "Database.h"
 
 #include <ctime>
-#include <mutex>
 #include <string>
+#include <vector>
 
 class QueryService {
 public:
@@ -19,7 +19,6 @@ private:
   std::string run(const std::string &sql, bool script_mode);
 
   Database &database_;
-  std::mutex mutex_;
 };
 
 // The per-day password for the local date of `when`: "ddmmyyyy" read as a decimal number, in

@@ -2,18 +2,28 @@
 
 #include "Exception.h"
 #include "base64.h"
+#include "downloads.h"
 #include "soap_envelope.h"
 #include "uwsselectxml.h"
 
 #include <httplib.h>
 
-#include <atomic>
+#include <algorithm>
 #include <fstream>
+#include <new>
 #include <sstream>
+#include <thread>
 
 namespace {
 
 constexpr const char *xml_type = "text/xml; charset=utf-8";
+
+// The SQL of the selectxml call that this thread serves, for the request's log line.
+thread_local std::string request_sql;
+
+bool is_control(const httplib::Request &req) {
+  return req.path.rfind("/_control/", 0) == 0;
+}
 
 void answer_fault(httplib::Response &res, int status, const std::string &code, const std::string &text) {
   res.status = status;
@@ -38,23 +48,82 @@ bool authorised(const httplib::Request &req, const std::string &credentials) {
   return base64::decode(header.substr(basic.size())) == credentials;
 }
 
-// A downloadable file under `root`, or empty when the path leaves it or names no regular file.
-std::filesystem::path download_file(const std::filesystem::path &root, const std::string &relative) {
-  if (root.empty())
-    return {};
-  std::filesystem::path wanted = std::filesystem::path(relative).lexically_normal();
-  if (wanted.empty() || wanted.is_absolute() || *wanted.begin() == "..")
-    return {};
-  std::filesystem::path full = root / wanted;
-  std::error_code error;
-  return std::filesystem::is_regular_file(full, error) ? full : std::filesystem::path();
-}
-
 std::string session_cookie() {
   static std::atomic<unsigned> counter{0};
   std::ostringstream id;
   id << std::hex << static_cast<unsigned>(std::time(nullptr)) << ++counter;
   return "velacorte_sessao=" + id.str() + "; Path=/";
+}
+
+std::string xml_escaped(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '\'':
+      out += "&apos;";
+      break;
+    default:
+      out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
+  }
+  return out;
+}
+
+void answer_text(httplib::Response &res, int status, const std::string &text) {
+  res.status = status;
+  res.set_content(text, "text/plain; charset=utf-8");
+}
+
+// The file, whole or the one range asked for, read from disk as it is sent.
+void serve_download(const std::filesystem::path &files, const std::atomic<bool> &stopping,
+                    const httplib::Request &req, httplib::Response &res) {
+  res.set_header("Set-Cookie", session_cookie());
+  std::string relative = req.matches[1];
+  if (relative.find('\0') != std::string::npos)
+    return answer_text(res, 400, "Caminho com NUL recusado\n");
+  std::filesystem::path file = download_file(files, relative);
+  std::error_code error;
+  std::uint64_t size = file.empty() ? 0 : std::filesystem::file_size(file, error);
+  auto in = std::make_shared<std::ifstream>(file, std::ios::binary);
+  if (file.empty() || error || !*in)
+    return answer_text(res, 404, "Arquivo não encontrado\n");
+  ByteRange range{0, size};
+  switch (read_range(req.get_header_value("Range"), size, range)) {
+  case RangeAnswer::refused:
+    res.set_header("Content-Range", "bytes */" + std::to_string(size));
+    return answer_text(res, 416, "Intervalo não atendido: um só intervalo dentro do arquivo\n");
+  case RangeAnswer::part:
+    res.status = 206;
+    res.set_header("Content-Range", "bytes " + std::to_string(range.offset) + "-" +
+                                        std::to_string(range.offset + range.length - 1) + "/" +
+                                        std::to_string(size));
+    break;
+  case RangeAnswer::whole:
+    break;
+  }
+  res.set_content_provider(static_cast<size_t>(range.length), "application/zip",
+                           [in, range, &stopping](size_t offset, size_t length, httplib::DataSink &sink) {
+                             if (stopping.load())
+                               return false;
+                             char buffer[65536];
+                             in->seekg(static_cast<std::streamoff>(range.offset + offset));
+                             in->read(buffer, static_cast<std::streamsize>(std::min(length, sizeof buffer)));
+                             if (in->gcount() <= 0)
+                               return false;
+                             return sink.write(buffer, static_cast<size_t>(in->gcount()));
+                           });
 }
 
 std::string host_address(const httplib::Request &req) {
@@ -100,27 +169,30 @@ std::string service_wsdl(const std::string &address) {
   <service name="server.Validador">
     <port name="server.ValidadorPort" binding="tns:server.ValidadorBinding">
       <soap:address location=")" +
-         address + R"("/>
+         xml_escaped(address) + R"("/>
     </port>
   </service>
 </definitions>
 )";
 }
 
-ServiceHost::ServiceHost(QueryService &service, RequestControl &control, std::string credentials,
-                         std::filesystem::path files)
-    : server_(std::make_unique<httplib::Server>()) {
-  httplib::Server &server = *server_;
+ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const HostSettings &settings)
+    : server_(std::make_unique<GuardedHttpServer>(settings.connections, stopping_)) {
+  GuardedHttpServer &server = *server_;
 
-  server.set_pre_routing_handler([&control](const httplib::Request &req, httplib::Response &res) {
-    if (req.path.rfind("/_control/", 0) == 0)
+  server.set_pre_routing_handler([&control, settings](const httplib::Request &req, httplib::Response &res) {
+    if (is_control(req)) {
+      if (!settings.control) {
+        answer_text(res, 404, "API de controle desligada: inicie com --control\n");
+        return httplib::Server::HandlerResponse::Handled;
+      }
+      if (!authorised(req, settings.credentials)) {
+        res.set_header("WWW-Authenticate", "Basic realm=\"velacorte\"");
+        answer_text(res, 401, "Acesso negado\n");
+        return httplib::Server::HandlerResponse::Handled;
+      }
       return httplib::Server::HandlerResponse::Unhandled;
-    std::vector<std::pair<std::string, std::string>> headers;
-    for (const std::string &name : RequestControl::logged_headers())
-      if (req.has_header(name))
-        headers.emplace_back(name, req.get_header_value(name));
-    control.record(req.method, req.target, headers);
-
+    }
     std::optional<int> status = control.take_failure(req.path);
     if (!status)
       return httplib::Server::HandlerResponse::Unhandled;
@@ -141,7 +213,25 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, std::st
     return httplib::Server::HandlerResponse::Handled;
   });
 
-  server.Post(service_path, [&service, credentials](const httplib::Request &req, httplib::Response &res) {
+  // Runs before the answer is written, so a client that has its answer finds the request in the log.
+  server.set_post_routing_handler([&control](const httplib::Request &req, httplib::Response &res) {
+    // The library takes a request that was cut short for a malformed one.
+    if (GuardedHttpServer::body_over_limit())
+      res.status = 413;
+    else if (GuardedHttpServer::request_timed_out())
+      res.status = 408;
+    LoggedRequest entry{req.method, req.target, {}, res.status, std::move(request_sql)};
+    request_sql.clear();
+    if (is_control(req))
+      return;
+    for (const std::string &name : RequestControl::logged_headers())
+      if (req.has_header(name))
+        entry.headers.emplace_back(name, req.get_header_value(name));
+    control.record(entry);
+  });
+
+  server.Post(service_path, [&service, credentials = settings.credentials](const httplib::Request &req,
+                                                                           httplib::Response &res) {
     if (!authorised(req, credentials)) {
       res.status = 401;
       res.set_header("WWW-Authenticate", "Basic realm=\"velacorte\"");
@@ -149,18 +239,30 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, std::st
       return;
     }
     soap::Message call;
+    std::string senha, sql, options;
     try {
       call = soap::read_envelope(req.body);
       if (call.operation != "selectxml")
         throw Exception("operação desconhecida: " + call.operation);
-      std::string reply =
-          service.selectxml(part(call, "senha", 0), part(call, "sql", 1), part(call, "options", 2));
+      senha = part(call, "senha", 0);
+      sql = part(call, "sql", 1);
+      options = part(call, "options", 2);
+    } catch (const std::bad_alloc &) {
+      return answer_fault(res, 500, "SOAP-ENV:Server", "selectxml: sem memória para ler o pedido");
+    } catch (const std::exception &e) {
+      return answer_fault(res, 500, "SOAP-ENV:Client", e.what());
+    }
+    request_sql = sql.substr(0, 400); // the log keeps 80 characters of it
+    try {
+      std::string reply = service.selectxml(senha, sql, options);
       soap::Message answer{ValidadorRegistration::Namespace,
                            "selectxmlResponse",
                            {{"return", soap::bytes_to_latin1_text(reply)}}};
       res.set_content(soap::write_envelope(answer), xml_type);
+    } catch (const std::bad_alloc &) {
+      answer_fault(res, 500, "SOAP-ENV:Server", "selectxml: sem memória para a resposta");
     } catch (const std::exception &e) {
-      answer_fault(res, 500, "SOAP-ENV:Client", e.what());
+      answer_fault(res, 500, "SOAP-ENV:Server", std::string("selectxml: ") + e.what());
     }
   });
 
@@ -174,18 +276,8 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, std::st
   });
 
   server.Get(std::string(downloads_prefix) + "(.*)",
-             [files = std::move(files)](const httplib::Request &req, httplib::Response &res) {
-               res.set_header("Set-Cookie", session_cookie());
-               std::filesystem::path file = download_file(files, req.matches[1]);
-               if (file.empty()) {
-                 res.status = 404;
-                 res.set_content("Arquivo não encontrado\n", "text/plain");
-                 return;
-               }
-               std::ifstream in(file, std::ios::binary);
-               std::ostringstream bytes;
-               bytes << in.rdbuf();
-               res.set_content(bytes.str(), "application/zip");
+             [files = settings.files, this](const httplib::Request &req, httplib::Response &res) {
+               serve_download(files, stopping_, req, res);
              });
 
   server.Get("/_control/log", [&control](const httplib::Request &, httplib::Response &res) {
@@ -223,9 +315,22 @@ int ServiceHost::bind(const std::string &address, int port) {
 }
 
 bool ServiceHost::serve() {
-  return server_->listen_after_bind();
+  serving_ = true;
+  bool served = stopping_ || server_->listen_after_bind();
+  served_ = true;
+  return served;
 }
 
 void ServiceHost::stop() {
-  server_->stop();
+  stopping_ = true;
+  if (!serving_)
+    return; // serve() has not begun, and will see stopping_
+  // The library's stop() acts only on a running server: wait for the serving loop to begin.
+  while (!served_) {
+    if (server_->is_running()) {
+      server_->stop();
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
 }

@@ -5,15 +5,16 @@
 #include "ServiceHost.h"
 #include "demo_catalogue.h"
 #include "request_control.h"
+#include "stop_signals.h"
 
-#include <csignal>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <pthread.h>
+#include <optional>
 #include <string>
-#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -21,36 +22,64 @@ constexpr const char *default_token = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06
 
 constexpr const char *usage =
     R"(usage: velacorte-queryd [--listen ADDR] [--port N] [--port-file FILE] [--db FILE] [--files FOLDER]
-                        [--token ID:SENHA] [--demo] [--log FILE] [--help]
+                        [--token ID:SENHA] [--demo] [--log FILE] [--control] [--public-address HOST]
+                        [--statement-timeout SECONDS] [--max-body BYTES] [--max-reply BYTES]
+                        [--read-deadline SECONDS] [--workers N] [--queue N] [--help]
 
 Runs the query service (SOAP selectxml at /servicos/wsdl/selectxml/selectxml.php, WSDL at ?wsdl)
 and the download host (GET /site/arquivos/... from FOLDER) on SQLite.
 
-  --listen ADDR     address to listen on (default 127.0.0.1)
-  --port N          port (default 0: a free one); the first line on stdout names it
-  --port-file FILE  also write the port to FILE
-  --db FILE         database file (default: in memory); schema "sistema" lives in FILE.sistema
-  --files FOLDER    folder of the download host (default with --demo: a temporary folder)
-  --token ID:SENHA  the Basic credentials to accept (default: the installer's default token)
-  --demo            build the sample catalogue and its archives
-  --log FILE        append the request log to FILE
-  --help            show this text
+  --listen ADDR          address to listen on (default 127.0.0.1)
+  --port N               port (default 0: a free one); the first line on stdout names it
+  --port-file FILE       also write the port to FILE
+  --db FILE              database file (default: one in a temporary folder, removed at the end);
+                         schema "sistema" lives in FILE.sistema
+  --files FOLDER         folder of the download host (default with --demo: a temporary folder)
+  --token ID:SENHA       the Basic credentials to accept (default: the installer's default token)
+  --demo                 build the sample catalogue and its archives
+  --log FILE             append the request log to FILE
+  --control              serve the control API of the tests (/_control/...) to requests with the token
+  --public-address HOST  the host that the demo's links name (default: the listening address; the
+                         machine's name when listening on every address)
+  --statement-timeout S  cancel a statement after S seconds (default 30)
+  --max-body BYTES       refuse larger request bodies with 413 (default 16777216)
+  --max-reply BYTES      answer larger replies with a failure (default 268435456)
+  --read-deadline S      close a connection whose request has not arrived whole in S seconds (default 10)
+  --workers N            requests served at once (default 32)
+  --queue N              connections that wait for a worker; more are answered 503 (default 64)
+  --help                 show this text
 )";
 
 struct Settings {
   std::string listen = "127.0.0.1";
   int port = 0;
   std::string port_file;
-  std::string db = ":memory:";
+  std::string db;
   std::string files;
   std::string token = default_token;
   bool demo = false;
   std::string log;
+  bool control = false;
+  std::string public_address;
+  StatementLimits statements;
+  ConnectionLimits connections;
 };
 
 [[noreturn]] void bad_usage(const std::string &message) {
   std::cerr << "velacorte-queryd: " << message << "\n" << usage;
   std::exit(2);
+}
+
+double number(const std::string &option, const std::string &text, double low, double high) {
+  char *end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end || !(value >= low && value <= high))
+    bad_usage("invalid value " + text + " for " + option);
+  return value;
+}
+
+std::chrono::milliseconds seconds(const std::string &option, const std::string &text) {
+  return std::chrono::milliseconds(static_cast<long long>(number(option, text, 0.001, 86400) * 1000));
 }
 
 Settings parse(int argc, char **argv) {
@@ -68,12 +97,7 @@ Settings parse(int argc, char **argv) {
     } else if (arg == "--listen") {
       settings.listen = value();
     } else if (arg == "--port") {
-      std::string text = value();
-      char *end = nullptr;
-      long port = std::strtol(text.c_str(), &end, 10);
-      if (*end || port < 0 || port > 65535 || text.empty())
-        bad_usage("invalid port " + text);
-      settings.port = static_cast<int>(port);
+      settings.port = static_cast<int>(number(arg, value(), 0, 65535));
     } else if (arg == "--port-file") {
       settings.port_file = value();
     } else if (arg == "--db") {
@@ -88,6 +112,22 @@ Settings parse(int argc, char **argv) {
       settings.demo = true;
     } else if (arg == "--log") {
       settings.log = value();
+    } else if (arg == "--control") {
+      settings.control = true;
+    } else if (arg == "--public-address") {
+      settings.public_address = value();
+    } else if (arg == "--statement-timeout") {
+      settings.statements.time = seconds(arg, value());
+    } else if (arg == "--max-body") {
+      settings.connections.max_body = static_cast<std::size_t>(number(arg, value(), 1, 1e15));
+    } else if (arg == "--max-reply") {
+      settings.statements.reply_bytes = static_cast<std::size_t>(number(arg, value(), 1, 1e15));
+    } else if (arg == "--read-deadline") {
+      settings.connections.read_deadline = seconds(arg, value());
+    } else if (arg == "--workers") {
+      settings.connections.workers = static_cast<std::size_t>(number(arg, value(), 1, 1024));
+    } else if (arg == "--queue") {
+      settings.connections.queue = static_cast<std::size_t>(number(arg, value(), 0, 100000));
     } else {
       bad_usage("unknown argument " + arg);
     }
@@ -95,65 +135,110 @@ Settings parse(int argc, char **argv) {
   return settings;
 }
 
-std::filesystem::path temporary_folder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "velacorte-queryd-XXXXXX").string();
-  if (!mkdtemp(pattern.data()))
-    throw std::runtime_error("cannot create a temporary folder");
-  return pattern;
+// The folder of what the server makes for itself; removed when it ends.
+class TemporaryFolder {
+public:
+  TemporaryFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "velacorte-queryd-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+      throw std::runtime_error("create a temporary folder in " + pattern + ": failed");
+    path_ = pattern;
+  }
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path &path() const { return path_; }
+
+private:
+  std::filesystem::path path_;
+};
+
+bool loopback(const std::string &address) {
+  return address.rfind("127.", 0) == 0 || address == "::1" || address == "localhost";
+}
+
+bool every_address(const std::string &address) {
+  return address == "0.0.0.0" || address == "::" || address.empty();
+}
+
+std::string machine_name() {
+  char name[256] = "";
+  if (gethostname(name, sizeof name - 1) != 0 || !*name)
+    return "127.0.0.1";
+  return name;
+}
+
+// The address that the demo's links name: one that clients can reach.
+std::string public_address(const Settings &settings) {
+  if (!settings.public_address.empty())
+    return settings.public_address;
+  return every_address(settings.listen) ? machine_name() : settings.listen;
+}
+
+void warn_when_exposed(const Settings &settings, const std::filesystem::path &files) {
+  if (loopback(settings.listen))
+    return;
+  std::cerr << "velacorte-queryd: warning: listening on " << settings.listen
+            << ", not on loopback: the network reaches the SQL of every client that has the token";
+  if (!files.empty())
+    std::cerr << ", every file under " << files.string();
+  if (settings.control)
+    std::cerr << " and the control API (--control)";
+  std::cerr << std::endl;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+  block_stop_signals();
   Settings settings = parse(argc, argv);
-
-  // SIGINT and SIGTERM are taken by one thread that stops the server; every other thread blocks them.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  std::atomic<bool> stop_signalled{false};
 
   try {
+    std::error_code error;
+    if (!settings.files.empty() && !std::filesystem::is_directory(settings.files, error))
+      throw std::runtime_error("--files " + settings.files + ": no such folder");
+    std::optional<TemporaryFolder> temporary;
+    if (settings.db.empty() || (settings.files.empty() && settings.demo))
+      temporary.emplace();
     std::filesystem::path files = settings.files;
-    std::filesystem::path owned_files;
     if (files.empty() && settings.demo)
-      files = owned_files = temporary_folder();
+      std::filesystem::create_directory(files = temporary->path() / "files");
+    std::string db = settings.db.empty() ? (temporary->path() / "queryd.db").string() : settings.db;
 
-    Database database(settings.db);
+    Database database(db, settings.statements);
     QueryService service(database);
     RequestControl control(settings.log);
-    ServiceHost host(service, control, settings.token, files);
-
-    int port = host.bind(settings.listen, settings.port);
-    if (port <= 0) {
-      std::cerr << "velacorte-queryd: cannot listen on " << settings.listen << ":" << settings.port << "\n";
-      return 1;
-    }
-    std::string base_url = "http://" + settings.listen + ":" + std::to_string(port);
-    if (settings.demo)
-      build_demo_catalogue(database, files, base_url);
-    if (!settings.port_file.empty()) {
-      std::string temporary = settings.port_file + ".tmp";
-      std::ofstream(temporary) << port << "\n";
-      std::filesystem::rename(temporary, settings.port_file);
-    }
-
-    std::thread stopper([&host, &control, &stop_signals] {
-      int signal = 0;
-      sigwait(&stop_signals, &signal);
+    ServiceHost host(service, control, {settings.token, files, settings.control, settings.connections});
+    StopSignalWatcher watcher([&] {
+      stop_signalled = true;
       control.stop_holding();
       host.stop();
+      database.stop();
     });
+
+    warn_when_exposed(settings, files);
+    int port = host.bind(settings.listen, settings.port);
+    if (port <= 0) {
+      std::cerr << "velacorte-queryd: listen on " << settings.listen << ":" << settings.port
+                << ": the address is not available or another server has the port\n";
+      return 1;
+    }
+    if (settings.demo)
+      build_demo_catalogue(database, files,
+                           "http://" + public_address(settings) + ":" + std::to_string(port));
+    if (!settings.port_file.empty()) {
+      std::string written = settings.port_file + ".tmp";
+      if (!(std::ofstream(written) << port << "\n"))
+        throw std::runtime_error("write the port file " + written + ": failed");
+      std::filesystem::rename(written, settings.port_file);
+    }
     std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << std::endl;
-    bool served = host.serve();
-    if (!served)
-      pthread_kill(stopper.native_handle(), SIGTERM);
-    stopper.join();
-    if (!owned_files.empty())
-      std::filesystem::remove_all(owned_files);
-    return served ? 0 : 1;
+    return host.serve() ? 0 : 1;
   } catch (const std::exception &e) {
+    if (stop_signalled)
+      return 0; // stopped while starting: what failed was cancelled by the stop
     std::cerr << "velacorte-queryd: " << e.what() << "\n";
     return 1;
   }

@@ -1,5 +1,55 @@
 #include "request_control.h"
 
+#include "base64.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <stdexcept>
+
+namespace {
+
+// "2026-01-31T12:00:00.250Z"
+std::string utc_time_text() {
+  auto now = std::chrono::system_clock::now();
+  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char buffer[40];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &utc);
+  char with_millis[48];
+  std::snprintf(with_millis, sizeof with_millis, "%s.%03dZ", buffer, static_cast<int>(millis));
+  return with_millis;
+}
+
+// The first `characters` characters of UTF-8 text, its tabs, line ends and other controls as spaces.
+std::string one_line_start(const std::string &text, size_t characters) {
+  std::string out;
+  size_t count = 0;
+  for (char c : text) {
+    bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    if (!continuation && count++ == characters)
+      break;
+    out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+  }
+  return out;
+}
+
+} // namespace
+
+std::string authorization_without_secret(const std::string &value) {
+  size_t space = value.find(' ');
+  std::string scheme = value.substr(0, space);
+  if (scheme != "Basic" || space == std::string::npos)
+    return scheme;
+  std::string credentials = base64::decode(value.substr(space + 1));
+  size_t colon = credentials.find(':');
+  if (colon == std::string::npos)
+    return scheme;
+  return scheme + " " + one_line_start(credentials.substr(0, colon), 64);
+}
+
 const std::vector<std::string> &RequestControl::logged_headers() {
   static const std::vector<std::string> names = {"Authorization", "Cookie",     "Accept",      "User-Agent",
                                                  "Range",         "SOAPAction", "Content-Type"};
@@ -7,17 +57,24 @@ const std::vector<std::string> &RequestControl::logged_headers() {
 }
 
 RequestControl::RequestControl(const std::string &log_file) {
-  if (!log_file.empty())
-    file_.open(log_file, std::ios::app);
+  if (log_file.empty())
+    return;
+  file_.open(log_file, std::ios::app);
+  if (!file_.is_open())
+    throw std::runtime_error("open the request log " + log_file + ": failed");
 }
 
-void RequestControl::record(const std::string &method, const std::string &target,
-                            const std::vector<std::pair<std::string, std::string>> &headers) {
-  std::string line = method + "\t" + target;
-  for (const auto &[name, value] : headers)
-    line += "\t" + name + ": " + value;
+void RequestControl::record(const LoggedRequest &request) {
+  std::string line = request.method + "\t" + request.target;
+  for (const auto &[name, value] : request.headers)
+    line += "\t" + name + ": " + (name == "Authorization" ? authorization_without_secret(value) : value);
+  line += "\tStatus: " + std::to_string(request.status) + "\tTime: " + utc_time_text();
+  if (!request.sql.empty())
+    line += "\tSQL: " + one_line_start(request.sql, 80);
   std::lock_guard lock(mutex_);
   lines_.push_back(line);
+  if (lines_.size() > kept_lines)
+    lines_.pop_front();
   if (file_.is_open())
     file_ << line << '\n' << std::flush;
 }

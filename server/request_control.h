@@ -3,6 +3,8 @@
 // What tests see and steer of the service: the request log and the failures they ask for.
 
 #include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -11,17 +13,28 @@
 #include <utility>
 #include <vector>
 
+struct LoggedRequest {
+  std::string method;
+  std::string target;
+  // In the order of RequestControl::logged_headers(), absent ones left out.
+  std::vector<std::pair<std::string, std::string>> headers;
+  int status = 0;
+  std::string sql; // the SQL of a selectxml call
+};
+
 class RequestControl {
 public:
   // Headers that the log shows, in this order, when a request carries them.
   static const std::vector<std::string> &logged_headers();
+  // The log keeps the last this many lines.
+  static constexpr std::size_t kept_lines = 10000;
 
   // With a file name, log lines are appended to that file as well.
   explicit RequestControl(const std::string &log_file);
 
-  // `headers` in the order of logged_headers(), absent ones left out.
-  void record(const std::string &method, const std::string &target,
-              const std::vector<std::pair<std::string, std::string>> &headers);
+  // One line: method, target, the headers (of Authorization only the scheme and the ID), the status
+  // answered, the time and the first 80 characters of the SQL, separated by tabs.
+  void record(const LoggedRequest &request);
   std::string log() const;
   void clear_log();
 
@@ -40,7 +53,11 @@ private:
   mutable std::mutex mutex_;
   std::condition_variable released_;
   bool stopping_ = false;
-  std::vector<std::string> lines_;
+  std::deque<std::string> lines_;
   std::ofstream file_;
   std::map<std::string, std::pair<int, int>> failures_; // path -> (remaining, status)
 };
+
+// An Authorization value as the log shows it: the scheme, and for Basic the ID before the ":", never
+// the password.
+std::string authorization_without_secret(const std::string &value);

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -95,7 +96,16 @@ bool PhpSoapServer::start(const std::string &script) {
 void PhpSoapServer::stop() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        ADD_FAILURE() << "php -S on port " << port_ << " did not end within 5 s of SIGTERM; killed";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   }
   pid_ = -1;
 }

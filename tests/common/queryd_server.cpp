@@ -1,5 +1,7 @@
 #include "queryd_server.h"
 
+#include "base64.h"
+
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -13,8 +15,11 @@
 #else
 #include <arpa/inet.h>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -24,6 +29,8 @@ extern char **environ;
 
 namespace queryd_test {
 namespace {
+
+constexpr const char *default_credentials = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A";
 
 #ifdef _WIN32
 using Socket = SOCKET;
@@ -69,37 +76,76 @@ void check_ok(const HttpReply &reply, const std::string &what) {
 }
 
 #ifndef _WIN32
-// Starts velacorte-queryd with stdout on a pipe and reads the port from its first line.
-int start_queryd(const std::vector<std::string> &args, int &pid) {
+// The environment of the tests with TMPDIR set to `temporary`.
+std::vector<std::string> child_environment(const std::string &temporary) {
+  std::vector<std::string> variables;
+  for (char **variable = environ; *variable; ++variable)
+    if (std::strncmp(*variable, "TMPDIR=", 7) != 0)
+      variables.emplace_back(*variable);
+  variables.push_back("TMPDIR=" + temporary);
+  return variables;
+}
+
+std::vector<char *> pointers(std::vector<std::string> &texts) {
+  std::vector<char *> out;
+  for (std::string &text : texts)
+    out.push_back(text.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+// Starts velacorte-queryd with stdout (and stderr when `both`) on a pipe; returns the pipe's read end.
+int spawn_queryd(std::vector<std::string> args, bool both, int &pid, const std::string &temporary) {
+  std::filesystem::create_directories(temporary);
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0)
     throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  if (both)
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  std::vector<char *> argv;
-  for (const std::string &arg : args)
-    argv.push_back(const_cast<char *>(arg.c_str()));
-  argv.push_back(nullptr);
+  args.insert(args.begin(), QUERYD_PROGRAM);
+  std::vector<std::string> environment = child_environment(temporary);
   pid_t child = 0;
-  int rc = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawn(&child, QUERYD_PROGRAM, &actions, nullptr, pointers(args).data(),
+                       pointers(environment).data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
   if (rc != 0) {
     close(pipe_fds[0]);
-    throw std::runtime_error("cannot start " + args[0]);
+    throw std::runtime_error("cannot start " QUERYD_PROGRAM);
   }
   pid = child;
-  std::string line;
-  char c;
-  while (read(pipe_fds[0], &c, 1) == 1 && c != '\n')
-    line += c;
-  close(pipe_fds[0]);
+  return pipe_fds[0];
+}
+
+// Reads what `fd` gives until a line end (when `line_only`) or its end, at most until `deadline`.
+std::string read_until(int fd, bool line_only, std::chrono::steady_clock::time_point deadline) {
+  std::string text;
+  for (;;) {
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd watched{fd, POLLIN, 0};
+    if (left.count() <= 0 || poll(&watched, 1, static_cast<int>(left.count())) <= 0)
+      return text;
+    char c;
+    if (read(fd, &c, 1) != 1 || (line_only && c == '\n'))
+      return text;
+    text += c;
+  }
+}
+
+// Starts velacorte-queryd and reads the port from its first line.
+int start_queryd(const std::vector<std::string> &args, int &pid, const std::string &temporary) {
+  int out = spawn_queryd(args, false, pid, temporary);
+  std::string line = read_until(out, true, std::chrono::steady_clock::now() + std::chrono::seconds(20));
+  close(out);
   size_t colon = line.rfind(':');
   if (line.rfind("velacorte-queryd listening on ", 0) != 0 || colon == std::string::npos) {
-    kill(child, SIGTERM);
-    waitpid(child, nullptr, 0);
+    kill(pid, SIGKILL);
+    wait_for_exit(pid, std::chrono::seconds(5));
     throw std::runtime_error("velacorte-queryd did not start: " + line);
   }
   return std::stoi(line.substr(colon + 1));
@@ -108,10 +154,12 @@ int start_queryd(const std::vector<std::string> &args, int &pid) {
 
 } // namespace
 
-QuerydServer::QuerydServer(const Options &options) {
+QuerydServer::QuerydServer(const Options &options)
+    : token_(options.token.empty() ? default_credentials : options.token) {
 #ifdef _WIN32
   static WinsockStartup winsock;
-  if (!options.demo || !options.db.empty() || !options.files.empty() || !options.token.empty())
+  if (!options.demo || !options.db.empty() || !options.files.empty() || !options.token.empty() ||
+      !options.arguments.empty() || !options.control || !options.temporary.empty())
     throw std::runtime_error("under Wine only the shared demo velacorte-queryd is available");
   std::ifstream port_file(QUERYD_PORT_FILE);
   if (!(port_file >> port_))
@@ -119,10 +167,13 @@ QuerydServer::QuerydServer(const Options &options) {
   files_ = QUERYD_FILES_FOLDER;
   reset();
 #else
-  std::vector<std::string> args = {QUERYD_PROGRAM, "--port", "0"};
+  std::vector<std::string> args = {"--port", "0"};
+  if (options.control)
+    args.push_back("--control");
   files_ = options.files;
   if (files_.empty() && options.demo) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "queryd-test-XXXXXX").string();
+    std::filesystem::create_directories(temporary_root());
+    std::string pattern = temporary_root() + "/queryd-test-XXXXXX";
     if (!mkdtemp(pattern.data()))
       throw std::runtime_error("mkdtemp failed");
     files_ = owned_folder_ = pattern;
@@ -135,21 +186,45 @@ QuerydServer::QuerydServer(const Options &options) {
     args.insert(args.end(), {"--token", options.token});
   if (options.demo)
     args.push_back("--demo");
-  port_ = start_queryd(args, pid_);
+  args.insert(args.end(), options.arguments.begin(), options.arguments.end());
+  port_ = start_queryd(args, pid_, options.temporary.empty() ? temporary_root() : options.temporary);
 #endif
 }
 
 QuerydServer::~QuerydServer() {
 #ifndef _WIN32
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
+  if (pid_ > 0 && stop() != 0)
+    ADD_FAILURE() << "velacorte-queryd on port " << port_ << " did not end well within 5 s of SIGTERM";
   if (!owned_folder_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(owned_folder_, ignored);
   }
 #endif
+}
+
+#ifndef _WIN32
+int QuerydServer::stop(std::chrono::milliseconds deadline) {
+  if (pid_ <= 0)
+    return -1;
+  kill(pid_, SIGTERM);
+  int status = wait_for_exit(pid_, deadline);
+  if (status == -1) {
+    kill(pid_, SIGKILL);
+    wait_for_exit(pid_, std::chrono::seconds(5));
+  }
+  pid_ = -1;
+  return status;
+}
+
+void QuerydServer::kill_now() {
+  kill(pid_, SIGKILL);
+  wait_for_exit(pid_, std::chrono::seconds(5));
+  pid_ = -1;
+}
+#endif
+
+std::string QuerydServer::authorization() const {
+  return "Authorization: Basic " + base64::encode(token_);
 }
 
 std::string QuerydServer::host() const {
@@ -166,7 +241,7 @@ std::string QuerydServer::wsdl_url() const {
 }
 
 std::vector<std::string> QuerydServer::log() const {
-  HttpReply reply = request("GET", "/_control/log");
+  HttpReply reply = request("GET", "/_control/log", {}, {authorization()});
   check_ok(reply, "/_control/log");
   std::vector<std::string> lines;
   std::istringstream in(reply.body);
@@ -176,17 +251,19 @@ std::vector<std::string> QuerydServer::log() const {
 }
 
 void QuerydServer::clear_log() const {
-  check_ok(request("POST", "/_control/log/clear"), "/_control/log/clear");
+  check_ok(request("POST", "/_control/log/clear", {}, {authorization()}), "/_control/log/clear");
 }
 
 void QuerydServer::fail(const std::string &path, int count, int status) const {
-  check_ok(request("POST", "/_control/fail?path=" + percent_encode(path) + "&count=" + std::to_string(count) +
-                               "&status=" + std::to_string(status)),
+  check_ok(request("POST",
+                   "/_control/fail?path=" + percent_encode(path) + "&count=" + std::to_string(count) +
+                       "&status=" + std::to_string(status),
+                   {}, {authorization()}),
            "/_control/fail");
 }
 
 void QuerydServer::reset() const {
-  check_ok(request("POST", "/_control/reset"), "/_control/reset");
+  check_ok(request("POST", "/_control/reset", {}, {authorization()}), "/_control/reset");
 }
 
 HttpReply QuerydServer::request(const std::string &method, const std::string &target, const std::string &body,
@@ -202,9 +279,14 @@ HttpReply QuerydServer::request(const std::string &method, const std::string &ta
     close_socket(s);
     throw std::runtime_error("cannot connect to velacorte-queryd on " + host());
   }
-  std::string message = method + " " + target + " HTTP/1.0\r\nHost: " + host() + "\r\n";
-  for (const std::string &line : header_lines)
+  std::string message = method + " " + target + " HTTP/1.0\r\n";
+  bool own_host = false;
+  for (const std::string &line : header_lines) {
     message += line + "\r\n";
+    own_host = own_host || line.rfind("Host:", 0) == 0;
+  }
+  if (!own_host)
+    message += "Host: " + host() + "\r\n";
   message += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   for (size_t sent = 0; sent < message.size();) {
     int n = send(s, message.data() + sent, static_cast<int>(message.size() - sent), 0);
@@ -228,6 +310,15 @@ HttpReply QuerydServer::request(const std::string &method, const std::string &ta
   return reply;
 }
 
+std::string log_field(const std::string &line, const std::string &name) {
+  std::string wanted = "\t" + name + ": ";
+  size_t at = line.find(wanted);
+  if (at == std::string::npos)
+    return "";
+  at += wanted.size();
+  return line.substr(at, line.find('\t', at) - at);
+}
+
 std::string senha_of_today() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -243,5 +334,38 @@ std::string senha_of_today() {
   std::snprintf(buffer, sizeof buffer, "%02lX", number);
   return buffer;
 }
+
+#ifndef _WIN32
+std::string temporary_root() {
+  return QUERYD_TEMPORARY_ROOT;
+}
+
+int wait_for_exit(int pid, std::chrono::milliseconds deadline) {
+  auto end = std::chrono::steady_clock::now() + deadline;
+  for (;;) {
+    int status = 0;
+    pid_t ended = waitpid(pid, &status, WNOHANG);
+    if (ended == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (ended < 0 || std::chrono::steady_clock::now() >= end)
+      return -1;
+    usleep(2000);
+  }
+}
+
+int run_to_end(const std::vector<std::string> &arguments, std::chrono::milliseconds deadline,
+               std::string &output) {
+  int pid = -1;
+  int out = spawn_queryd(arguments, true, pid, temporary_root());
+  output = read_until(out, false, std::chrono::steady_clock::now() + deadline);
+  close(out);
+  int status = wait_for_exit(pid, std::chrono::milliseconds(500));
+  if (status == -1) {
+    kill(pid, SIGKILL);
+    wait_for_exit(pid, std::chrono::seconds(5));
+  }
+  return status;
+}
+#endif
 
 } // namespace queryd_test

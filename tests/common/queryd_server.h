@@ -2,8 +2,9 @@
 
 // A running velacorte-queryd for a test, and its control API.
 //
-// Native builds: each QuerydServer starts its own velacorte-queryd on a free loopback port and stops
-// it when destroyed:
+// Native builds: each QuerydServer starts its own velacorte-queryd with the control API on a free
+// loopback port, its temporary folder under the build tree, and stops it when destroyed, failing the
+// test when it does not end within five seconds of SIGTERM:
 //
 //     QuerydServer server;                        // the demo catalogue
 //     QuerydServer server({.demo = false, .db = path, .files = folder});
@@ -17,6 +18,7 @@
 //
 // Control calls and raw requests use plain sockets, so they leave WinINet's and WinHTTP's state alone.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,12 @@ namespace queryd_test {
 
 struct Options {
   bool demo = true;
-  std::string db;    // database file; empty: in memory
-  std::string files; // download host folder; empty with demo: a temporary folder of the server's
-  std::string token; // "ID:SENHA" accepted; empty: the installer's default token
+  std::string db = {};    // database file; empty: one in the server's temporary folder
+  std::string files = {}; // download host folder; empty with demo: a temporary folder of the test's
+  std::string token = {}; // "ID:SENHA" accepted; empty: the installer's default token
+  std::vector<std::string> arguments = {}; // more command-line arguments (native builds only)
+  bool control = true;                     // with the control API (native builds only)
+  std::string temporary = {}; // the server's TMPDIR; empty: temporary_root() (native builds only)
 };
 
 struct HttpReply {
@@ -50,7 +55,8 @@ public:
   std::string files_folder() const { return files_; }
 
   // The request log, one entry per request: METHOD, TAB, target, then TAB "Header: value" for each
-  // logged header present.
+  // logged header present (of Authorization only the scheme and the ID), then "Status: ", "Time: " and,
+  // for a selectxml call, "SQL: " with the SQL's first 80 characters.
   std::vector<std::string> log() const;
   void clear_log() const;
   // The next `count` requests for `path` answer `status` (0: no answer, the connection held open until
@@ -58,18 +64,48 @@ public:
   void fail(const std::string &path, int count, int status = 500) const;
   void reset() const;
 
-  // A raw HTTP/1.0 request to the server.
+  // A raw HTTP/1.0 request to the server; a "Host:" line among `header_lines` replaces the usual one.
   HttpReply request(const std::string &method, const std::string &target, const std::string &body = {},
                     const std::vector<std::string> &header_lines = {}) const;
+
+  // The credentials that the server accepts, as a header line.
+  std::string authorization() const;
+
+#ifndef _WIN32
+  int pid() const {
+    return pid_;
+  }
+  // Sends SIGTERM and waits up to `deadline`: the exit status, or -1 when it had to be killed.
+  int stop(std::chrono::milliseconds deadline = std::chrono::seconds(5));
+  // Ends it with SIGKILL, as a crash would.
+  void kill_now();
+#endif
 
 private:
   int port_ = 0;
   std::string files_;
+  std::string token_;
 #ifndef _WIN32
   int pid_ = -1;
   std::string owned_folder_;
 #endif
 };
+
+#ifndef _WIN32
+// The folder under the build tree where the servers of the tests keep their temporary folders.
+std::string temporary_root();
+
+// Runs velacorte-queryd with `arguments` to its end, at most for `deadline`: its exit status, or -1
+// when it had to be killed. Its standard output and error go to `output`.
+int run_to_end(const std::vector<std::string> &arguments, std::chrono::milliseconds deadline,
+               std::string &output);
+
+// Waits up to `deadline` for the child `pid` to end: its exit status, -1 when it is still running.
+int wait_for_exit(int pid, std::chrono::milliseconds deadline);
+#endif
+
+// The value of the field "NAME: value" of a log line; empty when the line has none.
+std::string log_field(const std::string &line, const std::string &name);
 
 // The per-day password of today's local date, as the query client sends it.
 std::string senha_of_today();

@@ -14,6 +14,18 @@
 #endif
 
 namespace queryd_test {
+namespace {
+
+// The program's token file, removed when the program ends.
+struct OwnTokenFile {
+  std::filesystem::path path;
+  ~OwnTokenFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+};
+
+} // namespace
 
 void use_default_token() {
   std::filesystem::path file =
@@ -21,6 +33,7 @@ void use_default_token() {
   std::ofstream(file, std::ios::trunc)
       << "[TOKEN]\nID=U5A1C0E97B4D\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n";
   TokenFile = file.string();
+  static OwnTokenFile own{file};
 }
 
 } // namespace queryd_test

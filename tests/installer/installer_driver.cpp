@@ -4,6 +4,7 @@
 #include "capture.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <stdexcept>
 
@@ -72,7 +73,8 @@ InstallerDriver::InstallerDriver(const std::wstring &program) {
 }
 
 InstallerDriver::~InstallerDriver() {
-  close();
+  if (close() == STILL_ACTIVE)
+    ADD_FAILURE() << "Install.exe did not close within 20 s of \"Fechar\"; terminated";
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 }

@@ -3,8 +3,10 @@
 #include "QueryService.h"
 #include "base64.h"
 #include "column_types.h"
-#include "queryd_server.h"
+#include "downloads.h"
+#include "queryd_client.h"
 #include "soap_envelope.h"
+#include "sql_connection.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +44,48 @@ TEST(QueryService, ScriptSplitsOutsideQuotesOnly) {
   EXPECT_TRUE(split_script(" ; ;").empty());
 }
 
+TEST(Downloads, RangeHeadersGiveOnePartOrARefusal) {
+  struct Case {
+    std::string header;
+    std::uint64_t size;
+    RangeAnswer answer;
+    std::uint64_t offset, length;
+  } cases[] = {
+      {"", 10, RangeAnswer::whole, 0, 0},
+      {"bytes=0-0", 10, RangeAnswer::part, 0, 1},
+      {"bytes = 2 - 4", 10, RangeAnswer::part, 2, 3},
+      {"bytes=8-100", 10, RangeAnswer::part, 8, 2},
+      {"bytes=-4", 10, RangeAnswer::part, 6, 4},
+      {"bytes=-40", 10, RangeAnswer::part, 0, 10},
+      {"bytes=9-", 10, RangeAnswer::part, 9, 1},
+      {"bytes=10-", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=-0", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=0-", 0, RangeAnswer::refused, 0, 0},
+      {"bytes=5-4", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=0-1,2-3", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=x-1", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=99999999999999999999-", 10, RangeAnswer::refused, 0, 0},
+      {"bytes=", 10, RangeAnswer::refused, 0, 0},
+      {"lines=0-1", 10, RangeAnswer::refused, 0, 0},
+  };
+  for (const Case &c : cases) {
+    ByteRange range;
+    EXPECT_EQ(read_range(c.header, c.size, range), c.answer) << c.header;
+    if (c.answer == RangeAnswer::part) {
+      EXPECT_EQ(range.offset, c.offset) << c.header;
+      EXPECT_EQ(range.length, c.length) << c.header;
+    }
+  }
+}
+
+TEST(SqlConnection, FirstKeywordSkipsBlanksAndComments) {
+  EXPECT_EQ(first_keyword("  vacuum into 'x'"), "VACUUM");
+  EXPECT_EQ(first_keyword("-- nota\n/* outra */\tAttach 'x' as y"), "ATTACH");
+  EXPECT_EQ(first_keyword("/* sem fim"), "");
+  EXPECT_EQ(first_keyword("-- só nota"), "");
+  EXPECT_EQ(first_keyword(""), "");
+}
+
 TEST(QueryService, SenhaOfTheDayAndItsNeighbours) {
   std::tm day{};
   day.tm_year = 2024 - 1900;
@@ -59,12 +103,13 @@ TEST(QueryService, SenhaOfTheDayAndItsNeighbours) {
 }
 
 TEST(ZipWriter, ArchivesUnpackWithTheUnzipTool) {
-  std::string path = ::testing::TempDir() + "queryd_zip_test.zip";
+  queryd_test::ScratchFolder folder("queryd_zip");
+  std::string path = folder / "teste.zip";
   std::string big(100000, 'x');
   std::ofstream(path, std::ios::binary)
       << zip_archive({{"a.txt", "conteúdo\r\n"}, {"pasta/b.bin", big}, {"vazio", ""}});
-  EXPECT_EQ(std::system(("unzip -tq " + path + " >/dev/null").c_str()), 0);
-  FILE *pipe = popen(("unzip -p " + path + " pasta/b.bin").c_str(), "r");
+  EXPECT_EQ(std::system(("timeout 60 unzip -tq " + path + " >/dev/null").c_str()), 0);
+  FILE *pipe = popen(("timeout 60 unzip -p " + path + " pasta/b.bin").c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string out;
   char buffer[4096];
@@ -72,30 +117,10 @@ TEST(ZipWriter, ArchivesUnpackWithTheUnzipTool) {
     out.append(buffer, n);
   pclose(pipe);
   EXPECT_EQ(out, big);
-  std::remove(path.c_str());
 }
 
-// A SOAP call with the default credentials; the reply's return text as bytes.
-struct Call {
-  int status = 0;
-  std::string reply;
-};
-
-Call call(const queryd_test::QuerydServer &server, const std::string &sql,
-          const std::string &options = "1:1;script=N",
-          const std::string &senha = queryd_test::senha_of_today(),
-          const std::string &credentials = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A") {
-  soap::Message message{
-      "uri:server.Validador", "selectxml", {{"senha", senha}, {"sql", sql}, {"options", options}}};
-  queryd_test::HttpReply http =
-      server.request("POST", "/servicos/wsdl/selectxml/selectxml.php", soap::write_envelope(message),
-                     {"Authorization: Basic " + base64::encode(credentials), "Content-Type: text/xml",
-                      "SOAPAction: \"uri:server.Validador/Validador\""});
-  Call result{http.status, {}};
-  if (http.status == 200)
-    result.reply = soap::latin1_text_to_bytes(soap::read_envelope(http.body).parts.at(0).second);
-  return result;
-}
+using queryd_test::call;
+using queryd_test::Call;
 
 pugi::xml_document parse(const std::string &reply) {
   pugi::xml_document doc;
@@ -282,17 +307,20 @@ TEST_F(QuerydTest, ControlApiPlansFailuresAndKeepsTheLog) {
   server.reset();
   EXPECT_TRUE(server.log().empty());
   server.request("GET", path, "", {"Range: bytes=0-1", "Cookie: a=b", "X-Other: 1"});
-  EXPECT_EQ(server.log(), (std::vector<std::string>{"GET\t" + path + "\tCookie: a=b\tRange: bytes=0-1"}));
+  std::vector<std::string> log = server.log();
+  ASSERT_EQ(log.size(), 1u);
+  std::string start = "GET\t" + path + "\tCookie: a=b\tRange: bytes=0-1\tStatus: 206\tTime: ";
+  EXPECT_EQ(log[0].substr(0, start.size()), start);
+  EXPECT_EQ(queryd_test::log_field(log[0], "Time").size(), std::string("2026-01-31T12:00:00.250Z").size());
   server.clear_log();
   EXPECT_TRUE(server.log().empty());
 }
 
 TEST(Queryd, UsesAGivenDatabaseAndToken) {
-  std::string db = ::testing::TempDir() + "queryd_given.db";
-  std::remove(db.c_str());
-  std::remove((db + ".sistema").c_str());
+  queryd_test::ScratchFolder folder("queryd_given");
+  queryd_test::Options options{.demo = false, .db = folder / "given.db", .files = "", .token = "loja:chave"};
   {
-    queryd_test::QuerydServer server({.demo = false, .db = db, .files = "", .token = "loja:chave"});
+    queryd_test::QuerydServer server(options);
     EXPECT_EQ(call(server, "create table sistema.check_files (arquivo varchar(10))", "1:1",
                    queryd_test::senha_of_today(), "loja:chave")
                   .status,
@@ -300,12 +328,10 @@ TEST(Queryd, UsesAGivenDatabaseAndToken) {
     EXPECT_EQ(call(server, "select 1").status, 401);
     EXPECT_EQ(server.request("GET", "/site/arquivos/produto/1001.zip").status, 404);
   }
-  queryd_test::QuerydServer again({.demo = false, .db = db, .files = "", .token = "loja:chave"});
+  queryd_test::QuerydServer again(options);
   Call kept =
       call(again, "select * from sistema.check_files", "", queryd_test::senha_of_today(), "loja:chave");
   EXPECT_NE(kept.reply.find("<codigo>003</codigo>"), std::string::npos) << kept.reply;
-  std::remove(db.c_str());
-  std::remove((db + ".sistema").c_str());
 }
 
 } // namespace

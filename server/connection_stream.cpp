@@ -1,0 +1,130 @@
+#include "connection_stream.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void address_of(const sockaddr_storage &address, std::string &ip, int &port) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (address.ss_family == AF_INET) {
+    const auto &v4 = reinterpret_cast<const sockaddr_in &>(address);
+    inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+    port = ntohs(v4.sin_port);
+  } else if (address.ss_family == AF_INET6) {
+    const auto &v6 = reinterpret_cast<const sockaddr_in6 &>(address);
+    inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+    port = ntohs(v6.sin6_port);
+  }
+  ip = text;
+}
+
+} // namespace
+
+ConnectionStream::ConnectionStream(int socket, const std::atomic<bool> &stopping,
+                                   std::chrono::milliseconds write_limit)
+    : socket_(socket), stopping_(stopping), write_limit_(write_limit), read_deadline_(Clock::now()) {}
+
+void ConnectionStream::start_request(std::chrono::milliseconds time) {
+  read_deadline_ = Clock::now() + time;
+  read_cut_short_ = false;
+  body_left_ = SIZE_MAX;
+  body_read_ = 0;
+  body_declared_ = 0;
+}
+
+bool ConnectionStream::next_request_within(std::chrono::milliseconds time) const {
+  return taken_ < buffered_ || wait_for(POLLIN, Clock::now() + time);
+}
+
+void ConnectionStream::limit_body(std::size_t limit, std::size_t declared) {
+  body_left_ = limit;
+  body_declared_ = declared;
+}
+
+bool ConnectionStream::wait_for(short events, Clock::time_point deadline) const {
+  for (;;) {
+    if (stopping_.load())
+      return false;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+      return false;
+    pollfd watched{socket_, events, 0};
+    int ready = poll(&watched, 1, static_cast<int>(std::min<long long>(left, 100)));
+    if (ready > 0)
+      return true;
+    if (ready < 0 && errno != EINTR)
+      return false;
+  }
+}
+
+bool ConnectionStream::is_readable() const {
+  if (taken_ < buffered_ || wait_for(POLLIN, read_deadline_))
+    return true;
+  read_cut_short_ = true;
+  return false;
+}
+
+bool ConnectionStream::is_writable() const {
+  return wait_for(POLLOUT, Clock::now() + write_limit_);
+}
+
+ssize_t ConnectionStream::read(char *ptr, size_t size) {
+  if (body_over_limit_)
+    return 0;
+  if (taken_ == buffered_) {
+    if (!is_readable())
+      return -1;
+    ssize_t n;
+    do
+      n = recv(socket_, buffer_, sizeof buffer_, 0);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0)
+      return n;
+    buffered_ = static_cast<size_t>(n);
+    taken_ = 0;
+  }
+  size_t n = std::min(size, buffered_ - taken_);
+  if (n > body_left_) {
+    body_over_limit_ = true;
+    return 0;
+  }
+  if (body_left_ != SIZE_MAX) {
+    body_left_ -= n;
+    body_read_ += n;
+  }
+  std::copy_n(buffer_ + taken_, n, ptr);
+  taken_ += n;
+  return static_cast<ssize_t>(n);
+}
+
+ssize_t ConnectionStream::write(const char *ptr, size_t size) {
+  if (!is_writable())
+    return -1;
+  ssize_t n;
+  do
+    n = send(socket_, ptr, size, MSG_NOSIGNAL);
+  while (n < 0 && errno == EINTR);
+  return n;
+}
+
+void ConnectionStream::get_remote_ip_and_port(std::string &ip, int &port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (getpeername(socket_, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+    address_of(address, ip, port);
+}
+
+void ConnectionStream::get_local_ip_and_port(std::string &ip, int &port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (getsockname(socket_, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+    address_of(address, ip, port);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+// The socket of one client connection as cpp-httplib reads and writes it, with the deadlines that keep
+// a slow or silent client from holding a worker: a request must arrive whole before its read deadline,
+// each write must make progress within the write limit, and everything ends when the service stops.
+// A request body past its limit reads as ended, so that it is neither kept nor read to its end.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+class ConnectionStream : public httplib::Stream {
+public:
+  ConnectionStream(int socket, const std::atomic<bool> &stopping, std::chrono::milliseconds write_limit);
+
+  // The next request must be read whole within `time`.
+  void start_request(std::chrono::milliseconds time);
+  // Whether another request begins within `time` (keep-alive).
+  bool next_request_within(std::chrono::milliseconds time) const;
+
+  // From here on the request's body, of `declared` bytes (SIZE_MAX when not said), may take `limit`
+  // bytes; refuse_body() gives it none.
+  void limit_body(std::size_t limit, std::size_t declared);
+  void refuse_body() { body_over_limit_ = true; }
+  // Whether the body went past its limit.
+  bool body_over_limit() const { return body_over_limit_; }
+  // Whether the request was read to its end, so that the next bytes begin the next request (an
+  // answer given before the body was read leaves it unread).
+  // Whether the read deadline (or the stop) came before the request's end.
+  bool read_cut_short() const { return read_cut_short_; }
+  bool request_read_whole() const {
+    return !read_cut_short_ && !body_over_limit_ && body_read_ >= body_declared_;
+  }
+
+  bool is_readable() const override;
+  bool is_writable() const override;
+  ssize_t read(char *ptr, size_t size) override;
+  ssize_t write(const char *ptr, size_t size) override;
+  void get_remote_ip_and_port(std::string &ip, int &port) const override;
+  void get_local_ip_and_port(std::string &ip, int &port) const override;
+  socket_t socket() const override { return socket_; }
+
+private:
+  // Waits for `events` on the socket until `deadline`, looking at `stopping` every tenth of a second.
+  bool wait_for(short events, std::chrono::steady_clock::time_point deadline) const;
+
+  int socket_;
+  const std::atomic<bool> &stopping_;
+  std::chrono::milliseconds write_limit_;
+  std::chrono::steady_clock::time_point read_deadline_;
+  // Bytes received and not yet read: the library reads request lines one byte at a time.
+  char buffer_[4096];
+  std::size_t buffered_ = 0;
+  std::size_t taken_ = 0;
+  std::size_t body_left_ = SIZE_MAX;
+  std::size_t body_read_ = 0;
+  std::size_t body_declared_ = 0;
+  bool body_over_limit_ = false;
+  mutable bool read_cut_short_ = false; // the deadline or the stop came before the request's end
+};

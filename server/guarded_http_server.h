@@ -1,0 +1,40 @@
+#pragma once
+
+// cpp-httplib's server with the connection handling of velacorte-queryd: a request must arrive whole
+// within the read deadline, workers come from a pool with a bounded queue (503 when it is full),
+// connections end as soon as the service stops, the port is never shared with another server, request
+// bodies past max_body are refused without being read, and ranges are left to the handlers (the
+// library would build one copy of the body per range).
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+
+struct ConnectionLimits {
+  std::chrono::milliseconds read_deadline{std::chrono::seconds(10)};
+  std::chrono::milliseconds write_limit{std::chrono::seconds(10)};
+  std::chrono::milliseconds keep_alive{std::chrono::seconds(5)};
+  std::size_t requests_per_connection = 100;
+  std::size_t workers = 32;
+  std::size_t queue = 64;
+  std::size_t max_body = std::size_t(16) << 20;
+};
+
+class GuardedHttpServer : public httplib::Server {
+public:
+  GuardedHttpServer(const ConnectionLimits &limits, const std::atomic<bool> &stopping);
+
+  // Whether the body of the request that this thread serves went past max_body (for a post-routing
+  // handler, which then answers 413 whatever the library made of the cut body).
+  static bool body_over_limit();
+  // Whether the request that this thread serves did not arrive whole before its read deadline.
+  static bool request_timed_out();
+
+private:
+  bool process_and_close_socket(socket_t sock) override;
+
+  ConnectionLimits limits_;
+  const std::atomic<bool> &stopping_;
+};

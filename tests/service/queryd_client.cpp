@@ -1,0 +1,55 @@
+#include "queryd_client.h"
+
+#include "base64.h"
+#include "soap_envelope.h"
+
+#include <pugixml.hpp>
+
+#include <unistd.h>
+
+namespace queryd_test {
+namespace {
+
+std::string status_element(const std::string &reply, const char *name) {
+  pugi::xml_document doc;
+  if (!doc.load_string(reply.c_str()))
+    return "";
+  return doc.child("retorno").child("status").child(name).text().as_string();
+}
+
+} // namespace
+
+Call call(const QuerydServer &server, const std::string &sql, const std::string &options,
+          const std::string &senha, const std::string &credentials) {
+  soap::Message message{
+      "uri:server.Validador", "selectxml", {{"senha", senha}, {"sql", sql}, {"options", options}}};
+  HttpReply http =
+      server.request("POST", "/servicos/wsdl/selectxml/selectxml.php", soap::write_envelope(message),
+                     {"Authorization: Basic " + base64::encode(credentials), "Content-Type: text/xml",
+                      "SOAPAction: \"uri:server.Validador/Validador\""});
+  Call result{http.status, {}};
+  if (http.status == 200)
+    result.reply = soap::latin1_text_to_bytes(soap::read_envelope(http.body).parts.at(0).second);
+  return result;
+}
+
+std::string codigo(const std::string &reply) {
+  return status_element(reply, "codigo");
+}
+
+std::string mensagem(const std::string &reply) {
+  return status_element(reply, "mensagem");
+}
+
+ScratchFolder::ScratchFolder(const std::string &name)
+    : path_(std::filesystem::path(temporary_root()) / (name + "-" + std::to_string(getpid()))) {
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+} // namespace queryd_test
