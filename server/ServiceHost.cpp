@@ -124,6 +124,11 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, std::st
     std::optional<int> status = control.take_failure(req.path);
     if (!status)
       return httplib::Server::HandlerResponse::Unhandled;
+    if (*status == 0) {
+      control.hold();
+      res.status = 503;
+      return httplib::Server::HandlerResponse::Handled;
+    }
     res.status = *status;
     if (*status == 301 || *status == 302)
       res.set_header("Location", host_address(req) + req.target);
@@ -198,7 +203,8 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, std::st
     std::string path = req.get_param_value("path");
     int count = req.has_param("count") ? std::atoi(req.get_param_value("count").c_str()) : 1;
     int status = req.has_param("status") ? std::atoi(req.get_param_value("status").c_str()) : 500;
-    if (path.empty() || status < 100 || status > 599) {
+    // Status 0 plans a stall: the request is held, unanswered, until the server stops.
+    if (path.empty() || (status != 0 && (status < 100 || status > 599))) {
       res.status = 400;
       res.set_content("path e status válidos são obrigatórios\n", "text/plain");
       return;

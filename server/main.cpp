@@ -139,9 +139,10 @@ int main(int argc, char **argv) {
       std::filesystem::rename(temporary, settings.port_file);
     }
 
-    std::thread stopper([&host, &stop_signals] {
+    std::thread stopper([&host, &control, &stop_signals] {
       int signal = 0;
       sigwait(&stop_signals, &signal);
+      control.stop_holding();
       host.stop();
     });
     std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << std::endl;

@@ -59,3 +59,16 @@ void RequestControl::reset() {
   lines_.clear();
   failures_.clear();
 }
+
+void RequestControl::hold() {
+  std::unique_lock lock(mutex_);
+  released_.wait(lock, [this] { return stopping_; });
+}
+
+void RequestControl::stop_holding() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  released_.notify_all();
+}

@@ -53,8 +53,8 @@ public:
   // logged header present.
   std::vector<std::string> log() const;
   void clear_log() const;
-  // The next `count` requests for `path` answer `status` (200: an HTML page; 301/302: a redirect to
-  // the same URL).
+  // The next `count` requests for `path` answer `status` (0: no answer, the connection held open until
+  // the server stops; 200: an HTML page; 301/302: a redirect to the same URL).
   void fail(const std::string &path, int count, int status = 500) const;
   void reset() const;
 
