@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The runtime's date-time: days since 30 December 1899, the time of day as the fraction.
@@ -22,6 +23,8 @@ using TDateTime = double;
 class TClientDataSet;
 
 class TDataXML {
+  using NameIndex = std::unordered_map<std::string_view, size_t>;
+
 public:
   TDataXML();
   virtual ~TDataXML();
@@ -102,6 +105,8 @@ private:
     bool script = false;
     int32_t script_index = 0;
     std::vector<pugi::xml_node> rows;
+    // A reply may lack the definitions element; only the calls that read it fail then.
+    bool has_definitions = false;
     std::vector<pugi::xml_node> definitions;
     // The element definitions in order, with what each field call asks of them.
     struct Column {
@@ -115,10 +120,14 @@ private:
       size_t first_by_local;
     };
     std::vector<Column> columns;
+    // Wide result sets find names through a hash: each name, and each name after its prefix, to the
+    // first column that holds it.
+    NameIndex column_by_name;
     // Callers ask for the columns in the same order row after row: the one after the last found is
     // tried first.
     size_t next_column = 0;
-    // The element children of the row at `children_position`, read once per row.
+    // The element children of the row at `children_position`, read once per row, and for wide rows
+    // their names hashed likewise.
     struct Child {
       pugi::xml_node node;
       const char *name;
@@ -126,6 +135,9 @@ private:
     };
     int32_t children_position = 0;
     std::vector<Child> children;
+    NameIndex child_by_name;
+    // The asked name in upper case, kept to spare an allocation per call.
+    std::string wanted;
   };
 
   // Fills empty service addresses with the built-in defaults.
@@ -137,6 +149,7 @@ private:
   bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
   bool ColumnIndexUsable(int32_t Indice);
   const ResultSet &CurrentResultSet();
+  const ResultSet &CurrentDefinitions();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
   const ResultSet::Column *ColumnNamed(std::string_view Field);
   pugi::xml_node CurrentField(std::string_view Field);
