@@ -17,7 +17,7 @@ constexpr const char *xml_type = "text/xml; charset=utf-8";
 
 void answer_fault(httplib::Response &res, int status, const std::string &code, const std::string &text) {
   res.status = status;
-  res.set_content(soap::write_fault(code, text), xml_type);
+  res.set_content(soap::write_fault(code, text), soap::envelope_content_type);
 }
 
 std::string part(const soap::Message &message, const std::string &name, size_t position) {
@@ -158,7 +158,7 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, std::st
       soap::Message answer{ValidadorRegistration::Namespace,
                            "selectxmlResponse",
                            {{"return", soap::bytes_to_latin1_text(reply)}}};
-      res.set_content(soap::write_envelope(answer), xml_type);
+      res.set_content(soap::write_envelope(answer), soap::envelope_content_type);
     } catch (const std::exception &e) {
       answer_fault(res, 500, "SOAP-ENV:Client", e.what());
     }

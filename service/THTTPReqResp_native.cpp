@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "THTTPRIO.h"
+#include "soap_envelope.h"
 #include "url_parts.h"
 
 #include <httplib.h>
@@ -67,7 +68,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
   NativeRequest request;
   if (method == "POST") {
     request.header_lines.push_back("SOAPAction: \"" + soap_action + "\"");
-    request.header_lines.push_back("Content-Type: text/xml; charset=utf-8");
+    request.header_lines.push_back(std::string("Content-Type: ") + soap::envelope_content_type);
   }
   if (OnBeforePost)
     OnBeforePost(this, &request);
@@ -103,8 +104,9 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
 
   httplib::Client client(target.host, target.port);
   client.set_connection_timeout(std::min(30, TimeLimit));
-  client.set_read_timeout(TimeLimit);
-  client.set_write_timeout(TimeLimit);
+  // The watchdog ends the request at the time limit; the socket's own limits come after it.
+  client.set_read_timeout(TimeLimit + 1);
+  client.set_write_timeout(TimeLimit + 1);
   client.set_keep_alive(false);
   bool timed_out = false;
   httplib::Result result = [&] {

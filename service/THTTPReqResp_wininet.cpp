@@ -3,6 +3,7 @@
 
 #include "Exception.h"
 #include "THTTPRIO.h"
+#include "soap_envelope.h"
 #include "text.h"
 #include "url_parts.h"
 
@@ -106,7 +107,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
     fail("Falha ao abrir a requisição", url, deadline);
   if (method == "POST") {
     add_header(request, "SOAPAction: \"" + soap_action + "\"");
-    add_header(request, "Content-Type: text/xml; charset=utf-8");
+    add_header(request, std::string("Content-Type: ") + soap::envelope_content_type);
   }
   if (OnBeforePost)
     OnBeforePost(this, static_cast<HINTERNET>(request));
