@@ -246,6 +246,29 @@ bool TDataXML::FieldExist(const std::string &Field) {
   }
 }
 
+bool TDataXML::FieldIsNull(int32_t Indice) {
+  if (!Guarded() || Indice < 0)
+    return false;
+  try {
+    return element_value(child_at(CurrentRow(CurrentResultSet()), Indice)).empty();
+  } catch (const std::exception &) {
+    return false;
+  }
+}
+
+int64_t TDataXML::RowsAffected() {
+  if (FDoc == nullptr)
+    return -1;
+  try {
+    pugi::xml_node holder = FDoc->document_element();
+    pugi::xml_node rows = FScript ? child_at(child_at(holder, FScript_Index), 0) : child_at(holder, 1);
+    pugi::xml_attribute afetados = rows.attribute("afetados");
+    return afetados ? reply_text::to_int64(afetados.value()) : -1;
+  } catch (const std::exception &) {
+    return -1;
+  }
+}
+
 const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field) {
   CurrentDefinitions();
   std::vector<ResultSet::Column> &columns = FResultSet.columns;

@@ -61,6 +61,12 @@ public:
   bool FieldExist(const std::string &Field);
   std::string FieldType(const std::string &Field);
   int64_t FieldSize(const std::string &Field);
+  // Whether the field of column Indice in the current row is an empty element, as the service
+  // writes NULL; false when there is no such field. Records no error.
+  bool FieldIsNull(int32_t Indice);
+  // The rows that the statement of the current result set changed, as its rows element tells in
+  // "afetados"; -1 when the reply does not say. Records no error.
+  int64_t RowsAffected();
 
   // Runs SQL_QUERY through a temporary client (on NOME_SERVER, or the default host with network id
   // Rede when Rede is not 0) and copies the whole result into Aux, which must be closed and without
@@ -91,6 +97,8 @@ public:
   bool SalvarXML() const { return FSalvarXML; }
   void SetSalvarXML(bool Value) { FSalvarXML = Value; }
   const std::string &PathXML() const { return FPathXML; }
+  // The reply text of the last execution, inflated when it came compressed.
+  const std::string &XML() const { return FXML; }
   void SetPathXML(const std::string &Value) { FPathXML = Value; }
   TDateTime SYSDate();
 

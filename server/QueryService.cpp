@@ -102,8 +102,13 @@ std::string QueryService::run(const std::string &sql, bool script_mode) {
   try {
     if (script_mode) {
       std::vector<StatementResult> results;
-      for (const std::string &statement : split_script(sql))
-        results.push_back(database_.run(statement));
+      for (const std::string &statement : split_script(sql)) {
+        try {
+          results.push_back(database_.run(statement));
+        } catch (const SqlError &e) {
+          return reply::failure(sql_failed, e.what(), results.size() + 1);
+        }
+      }
       return reply::script(results);
     }
     StatementResult result = database_.run(sql);

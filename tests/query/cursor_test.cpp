@@ -293,3 +293,40 @@ TEST(Fields, TheFirstOfRepeatedNamesWinsInAnyOrderOfAsking) {
     EXPECT_EQ(q.FieldByName("N"), "1");
   }
 }
+
+TEST(Fields, NullsAndChangedRowsAsTheReplyTellsThem) {
+  // An empty element is NULL; the byte-order mark alone is the empty text.
+  Loaded l(reply("<select rows=\"1\" afetados=\"x\"><row><T>77u/</T><N/><E></E><I>5</I></row></select>"
+                 "<fields><T tipo=\"253\"/><N tipo=\"253\"/><E tipo=\"3\"/><I tipo=\"3\"/></fields>"));
+  TDataXML &q = l.q;
+  struct Case {
+    int32_t column;
+    bool null;
+    const char *value;
+  } cases[] = {{0, false, ""},  {1, true, ""},  {2, true, ""},
+               {3, false, "5"}, {4, false, ""}, {-1, false, ""}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.column);
+    EXPECT_EQ(q.FieldIsNull(c.column), c.null);
+    if (c.column >= 0 && c.column < 4) {
+      EXPECT_EQ(q.FieldByIndex(c.column), c.value);
+    }
+  }
+  EXPECT_EQ(q.RowsAffected(), -1); // not a number
+  q.Next();
+  EXPECT_FALSE(q.FieldIsNull(1)); // past the last row: no field
+
+  struct Count {
+    std::string rows_element;
+    int64_t affected;
+  } counts[] = {{"<select rows=\"0\" afetados=\"12\"/>", 12},
+                {"<select rows=\"0\" afetados=\"0\"/>", 0},
+                {"<select rows=\"0\"/>", -1}};
+  for (const Count &c : counts) {
+    Loaded w(reply(c.rows_element + "<fields/>"));
+    EXPECT_EQ(w.q.RowsAffected(), c.affected) << c.rows_element;
+  }
+  TDataXML none;
+  EXPECT_EQ(none.RowsAffected(), -1);
+  EXPECT_FALSE(none.FieldIsNull(0));
+}
