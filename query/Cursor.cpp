@@ -203,7 +203,6 @@ std::string TDataXML::FieldByIndex(int32_t Indice) {
   const ResultSet &set = CurrentResultSet();
   try {
     std::string_view value = element_value(child_at(CurrentRow(set), Indice));
-    CurrentDefinitions();
     const ResultSet::Column *column = ColumnNamed(FieldName(Indice));
     return column && column->base64 ? DecodificaBase64(value) : std::string(value);
   } catch (const std::exception &) {
@@ -310,9 +309,11 @@ pugi::xml_node TDataXML::CurrentField(std::string_view Field) {
         const char *colon = std::strchr(child.name(), ':');
         children.push_back({child, child.name(), colon ? colon + 1 : nullptr});
       }
-    if (children.size() > hashed_width)
+    if (children.size() > hashed_width) {
+      FResultSet.child_by_name.reserve(children.size());
       for (size_t k = 0; k < children.size(); ++k)
         index_name(FResultSet.child_by_name, children[k].name, children[k].local, k);
+    }
     FResultSet.children_position = FPosition;
   }
   if (children.size() > hashed_width) {
