@@ -44,14 +44,14 @@ t=(--host "$host" --token-file "$state/token.ini")
 # Every byte in the blob; a tab, a line break, a quote, a comma, accents and ESC in the text; NULL and
 # the empty text.
 every_byte=$(for b in $(seq 0 255); do printf '%02x' "$b"; done)
-expect 0 '' '^script 2: 1 registro\(s\) afetado\(s\)$' "${t[@]}" --script --sql "create table v (id integer primary key, t text, b blob);
+expect 0 '' '^instrução 2: 1 registro\(s\) afetado\(s\)$' "${t[@]}" --script --sql "create table v (id integer primary key, t text, b blob);
   insert into v (t, b) values ('a' || char(9) || 'b' || char(10) || 'c \"q\", d é', X'$every_byte');
   insert into v (t, b) values ('', X'');
   insert into v (t, b) values (NULL, NULL);
   insert into v (t, b) values ('x' || char(27) || '[31m;' || char(155), 'texto')"
 q=(--sql "select id, t, b from v order by id")
 
-expect 0 '^1 +a\\tb\\nc "q", d é +<blob 256 bytes>$' '^status 000: 4 registro\(s\)$' "${t[@]}" "${q[@]}"
+expect 0 '^1 +a\\tb\\nc "q", d é +<blob 256 bytes>$' '^situação 000: 4 registro\(s\)$' "${t[@]}" "${q[@]}"
 expect 0 '^3 +NULL +NULL$' '' "${t[@]}" "${q[@]}"
 expect 0 '^2 +$' '' "${t[@]}" "${q[@]}" # the empty text, and an empty blob: no NULL
 expect 0 '^4 +x\\x1b\[31m;\\u009b +texto$' '' "${t[@]}" "${q[@]}"
@@ -102,8 +102,8 @@ expect 0 '^4$' '' "${t[@]}" --sql -
 input=
 expect 0 '^4$' '' "${t[@]}" -f "$state/count.sql"
 expect 3 '^$' '^dataxml: ler .*/missing.sql: ' "${t[@]}" -f "$state/missing.sql"
-expect 0 '^$' '^status 000: 2 registro\(s\) afetado\(s\)$' "${t[@]}" --sql "update v set t = 'y' where id > 2"
-expect 0 '^$' '^status 000: 1 registro\(s\) afetado\(s\), last_id 5$' "${t[@]}" --sql "insert into v (t) values ('z')"
+expect 0 '^$' '^situação 000: 2 registro\(s\) afetado\(s\)$' "${t[@]}" --sql "update v set t = 'y' where id > 2"
+expect 0 '^$' '^situação 000: 1 registro\(s\) afetado\(s\), last_id 5$' "${t[@]}" --sql "insert into v (t) values ('z')"
 expect 2 '' '^o script falhou na instrução 3 de 4: "select \* from nada_aqui"; as instruções 1 a 2 foram executadas antes dela$' \
   "${t[@]}" --script --sql "select 1; update v set t = 'w' where id = 5; select * from nada_aqui; select 2"
 expect 2 '' '^o script falhou na instrução 1 de 1: "select   nada_.{46}\.\.\."; nenhuma instrução foi executada antes dela$' \
@@ -129,14 +129,14 @@ expect 3 '^$' 'recusou as credenciais do arquivo de token .*/wrong.ini \(HTTP 40
 # Saving a reply and reading it back, plain and compressed.
 for zip in "" --zip; do
   expect 0 '^1 +a\\tb\\nc "q", d é +<blob 256 bytes>$' '' "${t[@]}" "${q[@]}" $zip --save "$state/reply.xml"
-  expect 0 '^1 +a\\tb\\nc "q", d é +<blob 256 bytes>$' '^status 000: 5 registro\(s\)$' --reply "$state/reply.xml"
+  expect 0 '^1 +a\\tb\\nc "q", d é +<blob 256 bytes>$' '^situação 000: 5 registro\(s\)$' --reply "$state/reply.xml"
 done
 
 # The checks of before.
 expect 0 $'^CHECK_ID\tARQUIVO$' '' "${t[@]}" --tsv --sql "select check_id, arquivo from sistema.check_files"
 expect 0 '^1001 +Velacorte.exe$' '' "${t[@]}" --zip --sql "select check_id, arquivo from sistema.check_files where check_id = :id" --param id=1001
 expect 0 '^B  C$' '' "${t[@]}" --script --sql "select 1 as a; select 'é' as b, 2 as c"
-expect 1 '^$' '^status 003: nenhum registro$' "${t[@]}" --sql "select * from sistema.check_files where check_id = 'none'"
+expect 1 '^$' '^situação 003: nenhum registro$' "${t[@]}" --sql "select * from sistema.check_files where check_id = 'none'"
 expect 2 '^$' '^erro 2: no such table: no_such_table$' "${t[@]}" --sql "select * from no_such_table"
 expect 0 $'^é\t7$' '' --reply "$state/saved.xml" --tsv
 expect 0 '^x  8$' '' --reply "$state/saved.xml"

@@ -279,7 +279,7 @@ int run(const Options &o) {
   if (!o.save.empty())
     save_reply(q, o.save);
   if (q.NotFound()) {
-    std::cerr << "status 003: nenhum registro\n";
+    std::cerr << "situação 003: nenhum registro\n";
     return no_rows;
   }
   if (!ok) {
@@ -294,7 +294,7 @@ int run(const Options &o) {
     ResultTable table = read_result_set(q);
     if (!table.names.empty())
       write_result_set(table, o);
-    std::cerr << "status 000: " << count_text(q, !table.names.empty());
+    std::cerr << "situação 000: " << count_text(q, !table.names.empty());
     if (q.LastID() != 0)
       std::cerr << ", last_id " << q.LastID();
     std::cerr << '\n';
@@ -312,7 +312,7 @@ int run(const Options &o) {
       write_result_set(table, o);
       first = false;
     }
-    std::cerr << "script " << s << ": " << count_text(q, !table.names.empty()) << '\n';
+    std::cerr << "instrução " << s << ": " << count_text(q, !table.names.empty()) << '\n';
   }
   if (o.format == Format::json)
     std::cout << "]\n";
