@@ -106,6 +106,8 @@ expect 0 '^$' '^situação 000: 2 registro\(s\) afetado\(s\)$' "${t[@]}" --sql "
 expect 0 '^$' '^situação 000: 1 registro\(s\) afetado\(s\), last_id 5$' "${t[@]}" --sql "insert into v (t) values ('z')"
 expect 2 '' '^o script falhou na instrução 3 de 4: "select \* from nada_aqui"; as instruções 1 a 2 foram executadas antes dela$' \
   "${t[@]}" --script --sql "select 1; update v set t = 'w' where id = 5; select * from nada_aqui; select 2"
+printf '<retorno><status><codigo>002</codigo><mensagem>no such table: x</mensagem><instrucao>2</instrucao></status></retorno>' >"$state/failed-script.xml"
+expect 2 '^$' '^o script falhou na instrução 2$' --reply "$state/failed-script.xml"
 expect 2 '' '^o script falhou na instrução 1 de 1: "select   nada_.{46}\.\.\."; nenhuma instrução foi executada antes dela$' \
   "${t[@]}" --script --sql "select   nada_de_uma_coluna_que_nao_existe_em_lugar_algum from v"
 

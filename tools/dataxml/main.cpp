@@ -224,6 +224,8 @@ std::string failed_statement(const TDataXML &q, const std::string &script) {
     return "a resposta não diz em que instrução o script falhou";
   }
   const std::vector<std::string> statements = script_statements(script);
+  if (script.empty()) // a saved reply: the script itself is not at hand
+    return "o script falhou na instrução " + std::to_string(number);
   if (number < 1 || static_cast<size_t>(number) > statements.size())
     return "o script falhou na instrução " + std::to_string(number) + ", que ele não tem";
   std::string message =
@@ -331,7 +333,9 @@ int run_tool(int argc, char **argv) {
   std::string saved;
   if (!o.reply.empty()) {
     saved = read_file(o.reply);
-    o.script = reply_text::find_lowered(saved, "<script") != std::string::npos;
+    // A script's reply: its result sets, or the statement it failed at.
+    o.script = reply_text::find_lowered(saved, "<script") != std::string::npos ||
+               reply_text::find_lowered(saved, "<instrucao") != std::string::npos;
     SetSelectXmlTransport([&saved](const std::string &, const std::string &, const std::string &,
                                    const std::string &) { return saved; });
   } else {
