@@ -6,6 +6,7 @@
 #include "Exception.h"
 
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -54,6 +55,26 @@ std::string_view element_value(pugi::xml_node field) {
   throw Exception("O campo não contém somente texto");
 }
 
+// Past this many columns, names are found through a hash rather than by comparing each in turn.
+constexpr size_t hashed_width = 32;
+
+// Adds a name and its part after the prefix, keeping the first position each was seen at.
+void index_name(std::unordered_map<std::string_view, size_t> &index, const char *name, const char *local,
+                size_t position) {
+  index.emplace(name, position);
+  if (local)
+    index.emplace(local, position);
+}
+
+// The asked name as element names are compared: the letters a-z upper-cased.
+const std::string &upper_name(std::string &buffer, std::string_view field) {
+  buffer.assign(field);
+  for (char &c : buffer)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return buffer;
+}
+
 bool carries_base64(std::string_view type) {
   return type == "252" || type == "253" || type == "254";
 }
@@ -71,10 +92,11 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
     rows_at = 0;
   }
   pugi::xml_node rows = child_at(holder, rows_at);
-  pugi::xml_node definitions = child_at(holder, rows_at + 1);
+  pugi::xml_node definitions = rows.next_sibling();
   ResultSet set;
   for (pugi::xml_node row : rows.children())
     set.rows.push_back(row);
+  set.has_definitions = static_cast<bool>(definitions);
   for (pugi::xml_node definition : definitions.children()) {
     set.definitions.push_back(definition);
     if (definition.type() != pugi::node_element)
@@ -84,22 +106,39 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
     std::string_view type = definition.attribute("tipo").value();
     set.columns.push_back({name, colon ? colon + 1 : nullptr, type, carries_base64(type), definition, 0, 0});
   }
-  auto first_named = [&](const char *wanted) {
-    size_t k = 0;
-    while (std::strcmp(set.columns[k].name, wanted) != 0 &&
-           !(set.columns[k].local && std::strcmp(set.columns[k].local, wanted) == 0))
-      ++k;
-    return k;
-  };
-  for (ResultSet::Column &column : set.columns) {
-    column.first_by_name = first_named(column.name);
-    column.first_by_local = column.local ? first_named(column.local) : 0;
+  if (set.columns.size() > hashed_width) {
+    for (size_t k = 0; k < set.columns.size(); ++k)
+      index_name(set.column_by_name, set.columns[k].name, set.columns[k].local, k);
+    for (ResultSet::Column &column : set.columns) {
+      column.first_by_name = set.column_by_name.at(column.name);
+      column.first_by_local = column.local ? set.column_by_name.at(column.local) : 0;
+    }
+  } else {
+    auto first_named = [&](const char *wanted) {
+      size_t k = 0;
+      while (std::strcmp(set.columns[k].name, wanted) != 0 &&
+             !(set.columns[k].local && std::strcmp(set.columns[k].local, wanted) == 0))
+        ++k;
+      return k;
+    };
+    for (ResultSet::Column &column : set.columns) {
+      column.first_by_name = first_named(column.name);
+      column.first_by_local = column.local ? first_named(column.local) : 0;
+    }
   }
   set.doc = FDoc.get();
   set.script = FScript;
   set.script_index = FScript_Index;
   FResultSet = std::move(set);
   return FResultSet;
+}
+
+// Finding the definitions element is not guarded: its absence fails the call that needs it.
+const TDataXML::ResultSet &TDataXML::CurrentDefinitions() {
+  const ResultSet &set = CurrentResultSet();
+  if (!set.has_definitions)
+    out_of_range(FScript ? 1 : 2);
+  return set;
 }
 
 pugi::xml_node TDataXML::CurrentRow(const ResultSet &Set) const {
@@ -131,7 +170,7 @@ int32_t TDataXML::FieldsCount() {
     Report(6, no_data, no_data);
     return 0;
   }
-  return static_cast<int32_t>(CurrentResultSet().definitions.size());
+  return static_cast<int32_t>(CurrentDefinitions().definitions.size());
 }
 
 // The checks that FieldName and FieldByIndex make before they touch the document: errors 6 and 11.
@@ -150,7 +189,7 @@ bool TDataXML::ColumnIndexUsable(int32_t Indice) {
 std::string TDataXML::FieldName(int32_t Indice) {
   if (!ColumnIndexUsable(Indice))
     return "";
-  const ResultSet &set = CurrentResultSet();
+  const ResultSet &set = CurrentDefinitions();
   if (static_cast<size_t>(Indice) >= set.definitions.size()) {
     Report(14, "Erro inesperado ao retornar nome do campo.", "Erro inesperado ao retornar nome do campo");
     return "";
@@ -206,8 +245,31 @@ bool TDataXML::FieldExist(const std::string &Field) {
   }
 }
 
+bool TDataXML::FieldIsNull(int32_t Indice) {
+  if (!Guarded() || Indice < 0)
+    return false;
+  try {
+    return element_value(child_at(CurrentRow(CurrentResultSet()), Indice)).empty();
+  } catch (const std::exception &) {
+    return false;
+  }
+}
+
+int64_t TDataXML::RowsAffected() {
+  if (FDoc == nullptr)
+    return -1;
+  try {
+    pugi::xml_node holder = FDoc->document_element();
+    pugi::xml_node rows = FScript ? child_at(child_at(holder, FScript_Index), 0) : child_at(holder, 1);
+    pugi::xml_attribute afetados = rows.attribute("afetados");
+    return afetados ? reply_text::to_int64(afetados.value()) : -1;
+  } catch (const std::exception &) {
+    return -1;
+  }
+}
+
 const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field) {
-  CurrentResultSet();
+  CurrentDefinitions();
   std::vector<ResultSet::Column> &columns = FResultSet.columns;
   if (columns.empty())
     return nullptr;
@@ -221,6 +283,13 @@ const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field)
     FResultSet.next_column = hint + 1;
     return &columns[guess.first_by_local];
   }
+  if (columns.size() > hashed_width) {
+    auto found = FResultSet.column_by_name.find(upper_name(FResultSet.wanted, Field));
+    if (found == FResultSet.column_by_name.end())
+      return nullptr;
+    FResultSet.next_column = found->second + 1;
+    return &columns[found->second];
+  }
   for (size_t k = 0; k < columns.size(); ++k)
     if (equals_upper(columns[k].name, Field) || (columns[k].local && equals_upper(columns[k].local, Field))) {
       FResultSet.next_column = k + 1;
@@ -231,16 +300,27 @@ const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field)
 
 pugi::xml_node TDataXML::CurrentField(std::string_view Field) {
   pugi::xml_node row = CurrentRow(CurrentResultSet());
+  std::vector<ResultSet::Child> &children = FResultSet.children;
   if (FResultSet.children_position != FPosition) {
-    FResultSet.children.clear();
+    children.clear();
+    FResultSet.child_by_name.clear();
     for (pugi::xml_node child = row.first_child(); child; child = child.next_sibling())
       if (child.type() == pugi::node_element) {
         const char *colon = std::strchr(child.name(), ':');
-        FResultSet.children.push_back({child, child.name(), colon ? colon + 1 : nullptr});
+        children.push_back({child, child.name(), colon ? colon + 1 : nullptr});
       }
+    if (children.size() > hashed_width) {
+      FResultSet.child_by_name.reserve(children.size());
+      for (size_t k = 0; k < children.size(); ++k)
+        index_name(FResultSet.child_by_name, children[k].name, children[k].local, k);
+    }
     FResultSet.children_position = FPosition;
   }
-  for (const ResultSet::Child &child : FResultSet.children)
+  if (children.size() > hashed_width) {
+    auto found = FResultSet.child_by_name.find(upper_name(FResultSet.wanted, Field));
+    return found == FResultSet.child_by_name.end() ? pugi::xml_node() : children[found->second].node;
+  }
+  for (const ResultSet::Child &child : children)
     if (equals_upper(child.name, Field) || (child.local && equals_upper(child.local, Field)))
       return child.node;
   return {};
@@ -263,14 +343,16 @@ int64_t TDataXML::FieldSize(const std::string &Field) {
 }
 
 void TDataXML::SetScript_Index(int32_t Value) {
-  if (!FScriptLoaded || Value > FScript_Count)
+  if (!FScriptLoaded || Value < 1 || Value > FScript_Count)
     return;
   EscolheScript(Value);
 }
 
+// The count is read and checked first, so that a refused one changes nothing.
 void TDataXML::EscolheScript(int32_t Index) {
+  pugi::xml_node rows = child_at(child_at(FDoc->document_element(), Index), 0);
+  const int32_t count = reply_text::to_row_count(rows.attribute("rows").value());
   FScript_Index = Index;
   FPosition = 1;
-  pugi::xml_node rows = child_at(child_at(FDoc->document_element(), Index), 0);
-  FRecordCount = reply_text::to_int32(rows.attribute("rows").value());
+  FRecordCount = count;
 }

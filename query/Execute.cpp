@@ -71,6 +71,9 @@ void TDataXML::ExecutaPassos(bool Compactado, bool &Result) {
   FDoc.reset();
   FResultSet = ResultSet{};
   FScriptLoaded = false;
+  // The reply is UTF-8; the parser takes any bytes as such, so their validity is checked first.
+  if (!text::is_valid_utf8(FXML))
+    throw Exception("Resposta XML inválida: o texto não é UTF-8 válido");
   auto doc = std::make_unique<pugi::xml_document>();
   pugi::xml_parse_result parsed = doc->load_buffer(
       FXML.data(), FXML.size(), pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_utf8);
@@ -117,7 +120,7 @@ void TDataXML::ExecutaPassos(bool Compactado, bool &Result) {
       return;
     FLastID = reply_text::to_int64("0" + *last_id);
   }
-  FRecordCount = reply_text::to_int32(reply_text::select_rows(FXML));
+  FRecordCount = reply_text::to_row_count(reply_text::select_rows(FXML));
   FPosition = 1;
   Result = true;
 }

@@ -99,11 +99,9 @@ std::string DecodificaBase64(std::string_view Text) {
   try {
     std::string bytes = reply_text::decode_base64(Text);
     std::string_view b = bytes;
-    if (b.substr(0, 3) == "\xEF\xBB\xBF") {
-      if (text::is_valid_utf8(b.substr(3)))
-        return bytes.erase(0, 3);
-      return text::utf16_to_utf8(text::utf8_to_utf16(b.substr(3))); // invalid sequences become U+FFFD
-    }
+    // Text that its mark calls UTF-8 and is not cannot be decoded: the empty text.
+    if (b.substr(0, 3) == "\xEF\xBB\xBF")
+      return text::is_valid_utf8(b.substr(3)) ? bytes.erase(0, 3) : std::string();
     if (b.substr(0, 2) == "\xFF\xFE" || b.substr(0, 2) == "\xFE\xFF") {
       const bool little = b[0] == '\xFF';
       std::u16string units;

@@ -34,15 +34,18 @@ std::string daily_password(int day, int month, int year) {
   return hex;
 }
 
-std::string todays_password() {
-  std::time_t now = std::time(nullptr);
+std::string password_at(std::time_t when) {
   std::tm local{};
 #ifdef _WIN32
-  localtime_s(&local, &now);
+  localtime_s(&local, &when);
 #else
-  localtime_r(&now, &local);
+  localtime_r(&when, &local);
 #endif
   return daily_password(local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
+}
+
+std::string todays_password() {
+  return password_at(std::time(nullptr));
 }
 
 double encode_date_time(int year, int month, int day, int hour, int minute, int second) {

@@ -3,6 +3,7 @@
 #include "reply_text.h"
 
 #include "Exception.h"
+#include "uwsselectxml.h"
 
 #include <zlib.h>
 
@@ -14,9 +15,8 @@
 namespace reply_text {
 namespace {
 
-// No reply larger than this can be loaded beside its document in a 32-bit process; a stream that
-// inflates beyond it is refused before it exhausts memory.
-constexpr size_t largest_reply = size_t{1} << 30;
+// No reply larger than LargestReply can be loaded beside its document in a 32-bit process; a stream
+// that inflates beyond it is refused before it exhausts memory.
 constexpr size_t chunk_size = size_t{1} << 20;
 
 struct Inflater {
@@ -43,7 +43,7 @@ std::string inflate_zlib(std::string_view compressed) {
   size_t remaining_in = compressed.size();
   int status = Z_OK;
   while (status != Z_STREAM_END) {
-    if (total >= largest_reply)
+    if (total >= LargestReply)
       throw Exception("Resposta descompactada grande demais");
     Chunk &chunk = chunks.emplace_back(Chunk{std::unique_ptr<char[]>(new char[chunk_size]), 0});
     z.stream.next_out = reinterpret_cast<Bytef *>(chunk.bytes.get());

@@ -125,4 +125,10 @@ int64_t to_int64(std::string_view text) {
   return to_integer<int64_t>(text);
 }
 
+int32_t to_row_count(std::string_view text) {
+  if (text.empty() || text[0] < '0' || text[0] > '9')
+    throw Exception("número de linhas inválido na resposta: \"" + std::string(text) + "\"");
+  return to_integer<int32_t>(text);
+}
+
 } // namespace reply_text

@@ -4,6 +4,7 @@
 // that each can be checked on its own.
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,10 @@ std::string select_rows(std::string_view reply);
 int32_t to_int32(std::string_view text);
 int64_t to_int64(std::string_view text);
 
+// A row count: decimal digits only, within 32 bits. Exception naming the text otherwise, a sign
+// included: no result set holds a negative number of rows.
+int32_t to_row_count(std::string_view text);
+
 // Decodes base64 into bytes, skipping every character outside the alphabet. The in-place form reuses
 // the text's own storage.
 std::string decode_base64(std::string_view text);
@@ -49,7 +54,9 @@ std::string substitute_parameters(std::string sql, const std::vector<std::string
 // The service password of a day: "ddmmyyyy" read as a decimal number, in upper-case hexadecimal.
 std::string daily_password(int day, int month, int year);
 
-// The password of the local date now.
+// The password of the local date at `when`, and now. The local date, not the UTC one: the service
+// checks the day its own clock shows.
+std::string password_at(std::time_t when);
 std::string todays_password();
 
 // A date and time as the runtime's date-time value. Exception when it is not a valid date and time.

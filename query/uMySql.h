@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The runtime's date-time: days since 30 December 1899, the time of day as the fraction.
@@ -22,6 +23,8 @@ using TDateTime = double;
 class TClientDataSet;
 
 class TDataXML {
+  using NameIndex = std::unordered_map<std::string_view, size_t>;
+
 public:
   TDataXML();
   virtual ~TDataXML();
@@ -58,6 +61,12 @@ public:
   bool FieldExist(const std::string &Field);
   std::string FieldType(const std::string &Field);
   int64_t FieldSize(const std::string &Field);
+  // Whether the field of column Indice in the current row is an empty element, as the service
+  // writes NULL; false when there is no such field. Records no error.
+  bool FieldIsNull(int32_t Indice);
+  // The rows that the statement of the current result set changed, as its rows element tells in
+  // "afetados"; -1 when the reply does not say. Records no error.
+  int64_t RowsAffected();
 
   // Runs SQL_QUERY through a temporary client (on NOME_SERVER, or the default host with network id
   // Rede when Rede is not 0) and copies the whole result into Aux, which must be closed and without
@@ -88,6 +97,8 @@ public:
   bool SalvarXML() const { return FSalvarXML; }
   void SetSalvarXML(bool Value) { FSalvarXML = Value; }
   const std::string &PathXML() const { return FPathXML; }
+  // The reply text of the last execution, inflated when it came compressed.
+  const std::string &XML() const { return FXML; }
   void SetPathXML(const std::string &Value) { FPathXML = Value; }
   TDateTime SYSDate();
 
@@ -102,6 +113,8 @@ private:
     bool script = false;
     int32_t script_index = 0;
     std::vector<pugi::xml_node> rows;
+    // A reply may lack the definitions element; only the calls that read it fail then.
+    bool has_definitions = false;
     std::vector<pugi::xml_node> definitions;
     // The element definitions in order, with what each field call asks of them.
     struct Column {
@@ -115,10 +128,14 @@ private:
       size_t first_by_local;
     };
     std::vector<Column> columns;
+    // Wide result sets find names through a hash: each name, and each name after its prefix, to the
+    // first column that holds it.
+    NameIndex column_by_name;
     // Callers ask for the columns in the same order row after row: the one after the last found is
     // tried first.
     size_t next_column = 0;
-    // The element children of the row at `children_position`, read once per row.
+    // The element children of the row at `children_position`, read once per row, and for wide rows
+    // their names hashed likewise.
     struct Child {
       pugi::xml_node node;
       const char *name;
@@ -126,6 +143,9 @@ private:
     };
     int32_t children_position = 0;
     std::vector<Child> children;
+    NameIndex child_by_name;
+    // The asked name in upper case, kept to spare an allocation per call.
+    std::string wanted;
   };
 
   // Fills empty service addresses with the built-in defaults.
@@ -137,6 +157,7 @@ private:
   bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
   bool ColumnIndexUsable(int32_t Indice);
   const ResultSet &CurrentResultSet();
+  const ResultSet &CurrentDefinitions();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
   const ResultSet::Column *ColumnNamed(std::string_view Field);
   pugi::xml_node CurrentField(std::string_view Field);

@@ -103,8 +103,14 @@ std::string QueryService::run(const std::string &sql, bool script_mode) {
     std::string answer;
     if (script_mode) {
       std::vector<StatementResult> results;
-      for (const std::string &statement : split_script(sql))
-        results.push_back(connection->run(statement));
+      for (const std::string &statement : split_script(sql)) {
+        try {
+          results.push_back(connection->run(statement));
+        } catch (const SqlError &e) {
+          // The lease rolls back what the script opened; the failure names the statement.
+          return reply::failure(sql_failed, e.what(), results.size() + 1);
+        }
+      }
       answer = reply::script(results);
     } else {
       StatementResult result = connection->run(sql);

@@ -27,7 +27,7 @@ bool is_control(const httplib::Request &req) {
 
 void answer_fault(httplib::Response &res, int status, const std::string &code, const std::string &text) {
   res.status = status;
-  res.set_content(soap::write_fault(code, text), xml_type);
+  res.set_content(soap::write_fault(code, text), soap::envelope_content_type);
 }
 
 std::string part(const soap::Message &message, const std::string &name, size_t position) {
@@ -258,7 +258,7 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
       soap::Message answer{ValidadorRegistration::Namespace,
                            "selectxmlResponse",
                            {{"return", soap::bytes_to_latin1_text(reply)}}};
-      res.set_content(soap::write_envelope(answer), xml_type);
+      res.set_content(soap::write_envelope(answer), soap::envelope_content_type);
     } catch (const std::bad_alloc &) {
       answer_fault(res, 500, "SOAP-ENV:Server", "selectxml: sem memória para a resposta");
     } catch (const std::exception &e) {

@@ -56,6 +56,9 @@ bool plain_ascii(const std::string &bytes) {
 }
 
 std::string encoded_value(const std::string &bytes, int tipo) {
+  // An empty element is NULL; an empty text goes as the byte-order mark alone, which decodes to it.
+  if (carries_base64(tipo) && bytes.empty())
+    return base64::encode("\xEF\xBB\xBF");
   // Blobs go out base64-encoded twice: field access decodes every 252-254 value once, and the
   // in-memory table loader (ClienteDataSet) decodes a blob's text once more into its bytes.
   if (tipo == 252)
@@ -66,18 +69,20 @@ std::string encoded_value(const std::string &bytes, int tipo) {
 }
 
 void append_status(std::string &out, const std::string &codigo, const std::string &mensagem,
-                   std::optional<long long> last_id) {
+                   std::optional<long long> last_id, std::optional<size_t> statement = std::nullopt) {
   out += "<status><codigo>" + codigo + "</codigo><mensagem>";
   append_escaped(out, mensagem);
   out += "</mensagem>";
   if (last_id)
     out += "<last_id>" + std::to_string(*last_id) + "</last_id>";
+  if (statement)
+    out += "<instrucao>" + std::to_string(*statement) + "</instrucao>";
   out += "</status>";
 }
 
 void append_result(std::string &out, const StatementResult &result) {
   if (!result.is_query) {
-    out += "<select rows=\"0\"/><fields/>";
+    out += "<select rows=\"0\" afetados=\"" + std::to_string(result.changes) + "\"/><fields/>";
     return;
   }
   std::vector<std::string> names;
@@ -132,10 +137,10 @@ std::string script(const std::vector<StatementResult> &results) {
   return out;
 }
 
-std::string failure(const std::string &codigo, const std::string &mensagem) {
+std::string failure(const std::string &codigo, const std::string &mensagem, std::optional<size_t> statement) {
   std::string out = header;
   out += "<retorno>";
-  append_status(out, codigo, mensagem, std::nullopt);
+  append_status(out, codigo, mensagem, std::nullopt, statement);
   out += "</retorno>";
   return out;
 }

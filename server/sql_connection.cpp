@@ -217,6 +217,7 @@ StatementResult SqlConnection::run(const std::string &sql) {
     throw SqlError("mais de um comando; envie-os como script");
 
   StatementResult result;
+  const sqlite3_int64 changes_before = sqlite3_total_changes64(db_);
   int count = sqlite3_column_count(raw);
   result.is_query = count > 0;
   std::vector<bool> declared(static_cast<size_t>(count));
@@ -264,6 +265,9 @@ StatementResult SqlConnection::run(const std::string &sql) {
       result.columns[column].type = column_type_from_values(storage[column], texts[column]);
   }
   result.last_id = sqlite3_last_insert_rowid(db_);
+  // The count of the statement itself: sqlite3_changes would keep an earlier one after a CREATE.
+  if (!result.is_query)
+    result.changes = sqlite3_total_changes64(db_) - changes_before;
   return result;
 }
 

@@ -29,6 +29,7 @@ struct StatementResult {
   std::vector<ResultColumn> columns;
   std::vector<std::vector<std::optional<std::string>>> rows;
   long long last_id = 0;
+  long long changes = 0; // rows that a statement without columns changed
 };
 
 class SqlError : public std::runtime_error {

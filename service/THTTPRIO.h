@@ -28,6 +28,9 @@ public:
   };
 
   TBeforePostEvent OnBeforePost = nullptr;
+  // The whole reply's time limit in seconds and its largest body, from the process's settings.
+  int TimeLimit = ReplyTimeLimit;
+  size_t BodyLimit = LargestReply;
 
   // POST with the given SOAP action; GET when body is absent (fetching a WSDL). Transport failures
   // throw Exception; an HTTP error status is returned, not thrown.

@@ -3,12 +3,16 @@
 
 #include "Exception.h"
 #include "THTTPRIO.h"
+#include "soap_envelope.h"
 #include "text.h"
 #include "time_limits.h"
 #include "url_parts.h"
 
 #include <windows.h>
 #include <wininet.h>
+
+#include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -27,12 +31,6 @@ private:
   HINTERNET handle_;
 };
 
-[[noreturn]] void fail(const std::string &what, const std::string &url) {
-  DWORD error = GetLastError();
-  throw Exception(what + " (" + url + "): " + (error == ERROR_INTERNET_TIMEOUT ? "tempo esgotado, " : "") +
-                  "erro " + std::to_string(error));
-}
-
 // A service that accepts the connection and never answers fails the request instead of holding it.
 void set_time_limits(HINTERNET handle) {
   DWORD connect = time_limits::query_connect_ms;
@@ -42,10 +40,57 @@ void set_time_limits(HINTERNET handle) {
   InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &answer, sizeof(answer));
 }
 
+// The whole reply's time limit: every wait of the request is cut to the time that is left of it,
+// while a shorter limit already set on the handle stays.
+class Deadline {
+public:
+  explicit Deadline(int seconds) : seconds_(seconds), end_(GetTickCount64() + seconds * 1000ull) {}
+  // `slack`: a wait cut at the deadline may end a clock tick before it.
+  bool passed(ULONGLONG slack = 0) const { return GetTickCount64() + slack >= end_; }
+  int seconds() const { return seconds_; }
+  void limit_waits(HINTERNET request) const {
+    ULONGLONG now = GetTickCount64();
+    DWORD left = now >= end_ ? 1 : static_cast<DWORD>(std::min<ULONGLONG>(end_ - now, MAXDWORD - 1));
+    for (DWORD option :
+         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+      DWORD current = 0;
+      DWORD size = sizeof(current);
+      if (!InternetQueryOptionW(request, option, &current, &size) || current == 0 || current > left)
+        InternetSetOptionW(request, option, &left, sizeof(left));
+    }
+  }
+
+private:
+  int seconds_;
+  ULONGLONG end_;
+};
+
 void add_header(HINTERNET request, const std::string &line) {
   std::wstring wide = text::widen(line);
   HttpAddRequestHeadersW(request, wide.c_str(), static_cast<DWORD>(wide.size()),
                          HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+}
+
+// The errors a user can act on are named; any other keeps its number.
+std::string cause(DWORD error, const Deadline &deadline) {
+  // Past the deadline WinINet reports a cut connection as well as a timeout.
+  if (deadline.passed(100))
+    error = ERROR_INTERNET_TIMEOUT;
+  switch (error) {
+  case ERROR_INTERNET_NAME_NOT_RESOLVED:
+    return "host desconhecido";
+  case ERROR_INTERNET_CANNOT_CONNECT:
+    return "conexão recusada";
+  case ERROR_INTERNET_TIMEOUT:
+    return "sem resposta após " + std::to_string(deadline.seconds()) + " s";
+  default:
+    return "erro " + std::to_string(error);
+  }
+}
+
+[[noreturn]] void fail(const std::string &what, const std::string &url, const Deadline &deadline) {
+  DWORD error = GetLastError();
+  throw Exception(what + " (" + url + "): " + cause(error, deadline));
 }
 
 } // namespace
@@ -53,48 +98,70 @@ void add_header(HINTERNET request, const std::string &line) {
 THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::string &url,
                                           const std::string &soap_action, const std::string &body) {
   UrlParts target = UrlParts::parse(url);
+  const Deadline deadline(TimeLimit);
   InternetHandle session(
-      InternetOpenW(L"Borland SOAP 1.2", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+      InternetOpenW(text::widen(UserAgent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session)
-    fail("Falha ao iniciar o WinINet", url);
+    fail("Falha ao iniciar o WinINet", url, deadline);
   set_time_limits(session);
   InternetHandle connection(InternetConnectW(session, text::widen(target.host).c_str(),
                                              static_cast<INTERNET_PORT>(target.port), nullptr, nullptr,
                                              INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection)
-    fail("Falha de conexão com o servidor", url);
+    fail("Falha de conexão com o servidor", url, deadline);
   DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE;
   InternetHandle request(HttpOpenRequestW(connection, text::widen(method).c_str(),
                                           text::widen(target.path_and_query).c_str(), nullptr, nullptr,
                                           nullptr, flags, 0));
   if (!request)
-    fail("Falha ao abrir a requisição", url);
+    fail("Falha ao abrir a requisição", url, deadline);
   set_time_limits(request);
   if (method == "POST") {
     add_header(request, "SOAPAction: \"" + soap_action + "\"");
-    add_header(request, "Content-Type: text/xml; charset=utf-8");
+    add_header(request, std::string("Content-Type: ") + soap::envelope_content_type);
   }
   if (OnBeforePost)
     OnBeforePost(this, static_cast<HINTERNET>(request));
 
+  deadline.limit_waits(request);
   if (!HttpSendRequestW(request, nullptr, 0, const_cast<char *>(body.data()),
                         static_cast<DWORD>(body.size())))
-    fail("Falha ao enviar a requisição", url);
+    fail("Falha ao enviar a requisição", url, deadline);
 
   Response response;
   DWORD status = 0;
   DWORD size = sizeof(status);
   if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-    fail("Falha ao ler a resposta", url);
+    fail("Falha ao ler a resposta", url, deadline);
   response.status = static_cast<int>(status);
+  auto too_large = [&] {
+    return Exception("Resposta de " + url + " grande demais: mais de " + std::to_string(BodyLimit) +
+                     " bytes");
+  };
+  wchar_t length[32];
+  DWORD length_size = sizeof(length);
+  if (HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, length, &length_size, nullptr) &&
+      std::wcstoull(length, nullptr, 10) > BodyLimit)
+    throw too_large();
+  // Only what has arrived is read, so that a reply trickled byte by byte still meets the deadline.
   char buffer[16384];
   for (;;) {
+    if (deadline.passed())
+      fail("Falha ao ler a resposta", url, deadline);
+    deadline.limit_waits(request);
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0))
+      fail("Falha ao ler a resposta", url, deadline);
+    if (available == 0)
+      break;
     DWORD read = 0;
-    if (!InternetReadFile(request, buffer, sizeof(buffer), &read))
-      fail("Falha ao ler a resposta", url);
+    if (!InternetReadFile(request, buffer, std::min<DWORD>(available, sizeof(buffer)), &read))
+      fail("Falha ao ler a resposta", url, deadline);
     if (read == 0)
       break;
+    if (read > BodyLimit - response.body.size())
+      throw too_large();
     response.body.append(buffer, read);
   }
   return response;

@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "text.h"
+#include "uwsselectxml.h"
 
 #include <pugixml.hpp>
 
@@ -62,11 +63,16 @@ pugi::xml_node resolve_reference(const pugi::xml_node &body, const pugi::xml_nod
   throw Exception("SOAP: referência \"" + std::string(href) + "\" não encontrada na resposta");
 }
 
-// Escapes text for element content. Carriage returns and other control characters are written as
-// character references so that a reader's line-end normalisation keeps every byte.
+// Escapes UTF-8 text for element content of an envelope in ISO-8859-1: characters beyond it are
+// written as character references. Carriage returns and other control characters are too, so that a
+// reader's line-end normalisation keeps every byte.
 void append_escaped(std::string &out, std::string_view text) {
-  for (char c : text) {
-    unsigned char b = static_cast<unsigned char>(c);
+  const std::u16string units = text::utf8_to_utf16(text);
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
     if (c == '&')
       out += "&amp;";
     else if (c == '<')
@@ -75,18 +81,18 @@ void append_escaped(std::string &out, std::string_view text) {
       out += "&gt;";
     else if (c == '"')
       out += "&quot;";
-    else if (b < 0x20 && c != '\n' && c != '\t')
-      out += "&#" + std::to_string(b) + ";";
+    else if ((c < 0x20 && c != '\n' && c != '\t') || c > 0xFF)
+      out += "&#" + std::to_string(static_cast<uint32_t>(c)) + ";";
     else
-      out += c;
+      out += static_cast<char>(c);
   }
 }
 
-const std::string envelope_start = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") +
-                                   "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"" + envelope_ns +
-                                   "\" xmlns:SOAP-ENC=\"" + encoding_ns +
-                                   "\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-                                   "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">";
+const std::string envelope_start =
+    std::string("<?xml version=\"1.0\" encoding=\"") + ValidadorRegistration::Encoding + "\"?>\n" +
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"" + envelope_ns + "\" xmlns:SOAP-ENC=\"" + encoding_ns +
+    "\" xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">";
 const std::string envelope_end = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 
 // The namespace that the element's prefix (or the default namespace) stands for.

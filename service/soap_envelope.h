@@ -18,8 +18,12 @@ struct Message {
   std::vector<std::pair<std::string, std::string>> parts;
 };
 
-// The envelope of an RPC call or result; every part is typed xsd:string. Part values are UTF-8.
+// The envelope of an RPC call or result, in the registration's encoding (ISO-8859-1, with character
+// references beyond it); every part is typed xsd:string. Part values are UTF-8.
 std::string write_envelope(const Message &message);
+
+// The Content-Type of the envelopes written here.
+inline constexpr const char *envelope_content_type = "text/xml; charset=ISO-8859-1";
 
 // A fault envelope with the given code (e.g. "SOAP-ENV:Client") and text.
 std::string write_fault(std::string_view code, std::string_view text);

@@ -5,6 +5,7 @@
 
 std::string WSDLPadrao;
 std::string URLPadrao;
+int ReplyTimeLimit = DefaultReplyTimeLimit;
 
 std::shared_ptr<server_ValidadorPortType> GetValidadorPortType(bool UseWSDL, const std::string &Addr,
                                                                THTTPRIO *HTTPRIO) {

@@ -2,6 +2,7 @@
 
 // The SOAP interface of the query service and the factory of its proxy.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,6 +31,16 @@ inline constexpr const char *PortName = "server.ValidadorPort";
 // Default WSDL location and service address, shared by every query client of the process.
 extern std::string WSDLPadrao;
 extern std::string URLPadrao;
+
+// Whole-reply limits of every selectxml call: the reply must have arrived within ReplyTimeLimit
+// seconds of the request, and its body may hold no more than LargestReply bytes (a compressed reply
+// no more once inflated). Past either the call fails.
+inline constexpr size_t LargestReply = size_t{1} << 30;
+inline constexpr int DefaultReplyTimeLimit = 120;
+extern int ReplyTimeLimit;
+
+// The product's name in the User-Agent of every request.
+inline constexpr const char *UserAgent = "Velacorte/7.7";
 
 class THTTPRIO;
 

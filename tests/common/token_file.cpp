@@ -27,9 +27,23 @@ struct OwnTokenFile {
 
 } // namespace
 
-void use_default_token() {
+namespace {
+
+// The token file of the process, removed when it ends so that no run leaves one behind.
+struct OwnedTokenFile {
   std::filesystem::path file =
       std::filesystem::temp_directory_path() / ("velacorte-token-" + std::to_string(getpid()) + ".ini");
+  ~OwnedTokenFile() {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+  }
+};
+
+} // namespace
+
+void use_default_token() {
+  static const OwnedTokenFile owned;
+  const std::filesystem::path &file = owned.file;
   std::ofstream(file, std::ios::trunc)
       << "[TOKEN]\nID=U5A1C0E97B4D\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n";
   TokenFile = file.string();

@@ -185,12 +185,43 @@ TEST(Fields, NoRowsAndEmptyResults) {
 }
 
 TEST(Fields, MalformedLayoutsFailWithoutACrash) {
-  // Finding the rows or definitions element is not guarded: its absence is raised, never stored.
-  Loaded no_definitions(reply("<select rows=\"1\"><row><A>1</A></row></select>"));
-  EXPECT_THROW(no_definitions.q.FieldByName("a"), Exception);
-  EXPECT_THROW(no_definitions.q.FieldByIndex(0), Exception);
-  EXPECT_THROW(no_definitions.q.FieldsCount(), Exception);
-  EXPECT_EQ(no_definitions.q.Erro(), 0);
+  // Without the definitions element, the field reads store their codes; the calls that read the
+  // definitions themselves fail unguarded, raised and never stored.
+  const std::string no_definitions = reply("<select rows=\"1\"><row><A>1</A></row></select>");
+  for (bool show : {false, true}) {
+    SCOPED_TRACE(show);
+    Loaded l(no_definitions, show);
+    TDataXML &q = l.q;
+    struct Case {
+      const char *what;
+      std::function<std::string(TDataXML &)> call;
+      int32_t erro;
+    } cases[] = {
+        {"FieldByName", [](TDataXML &q) { return q.FieldByName("a"); }, 8},
+        {"FieldByIndex", [](TDataXML &q) { return q.FieldByIndex(0); }, 12},
+    };
+    for (const Case &c : cases) {
+      SCOPED_TRACE(c.what);
+      std::string value = "unset";
+      bool raised = false;
+      try {
+        value = c.call(q);
+      } catch (const Exception &) {
+        raised = true;
+      }
+      EXPECT_EQ(raised, show);
+      EXPECT_EQ(value, show ? "unset" : "");
+      EXPECT_EQ(q.Erro(), c.erro);
+    }
+    EXPECT_TRUE(q.FieldExist("a"));
+    EXPECT_FALSE(q.FieldExist("b"));
+    const int32_t erro = q.Erro();
+    EXPECT_THROW(q.FieldsCount(), Exception);
+    EXPECT_THROW(q.FieldName(0), Exception);
+    EXPECT_THROW(q.FieldType("a"), Exception);
+    EXPECT_THROW(q.FieldSize("a"), Exception);
+    EXPECT_EQ(q.Erro(), erro);
+  }
 
   Loaded short_rows(reply("<select rows=\"3\"><row><A>1</A></row></select><fields><A tipo=\"3\"/></fields>"));
   short_rows.q.Last();
@@ -219,28 +250,83 @@ TEST(Fields, ElementsThatHoldMoreThanText) {
 }
 
 TEST(Fields, TheFirstOfRepeatedNamesWinsInAnyOrderOfAsking) {
-  Loaded l(reply("<select rows=\"2\"><row><N>1</N><X:N>2</X:N><T>dmVsYQ==</T></row>"
-                 "<row><T>b2s=</T><N>3</N></row></select>"
-                 "<fields><X:N tipo=\"3\" tamanho=\"5\"/><N tipo=\"253\" tamanho=\"7\"/><T tipo=\"253\"/>"
-                 "<Y:T tipo=\"3\"/></fields>"));
-  TDataXML &q = l.q;
-  // Each name in turn after the column that holds it, then again from the start.
-  for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_EQ(q.FieldType("x:n"), "3");
-    EXPECT_EQ(q.FieldType("n"), "3");
-    EXPECT_EQ(q.FieldSize("N"), 5);
-    EXPECT_EQ(q.FieldType("t"), "253");
-    EXPECT_EQ(q.FieldType("T"), "253");
-    EXPECT_EQ(q.FieldType("y:t"), "3");
+  // Narrow, and wide enough that names are found through the hash.
+  for (int filler : {0, 40}) {
+    SCOPED_TRACE(filler);
+    std::string extra_fields, extra_definitions;
+    for (int k = 0; k < filler; ++k) {
+      const std::string name = "F" + std::to_string(k);
+      extra_fields += "<" + name + ">" + std::to_string(k) + "</" + name + ">";
+      extra_definitions += "<" + name + " tipo=\"3\" tamanho=\"2\"/>";
+    }
+    Loaded l(reply("<select rows=\"2\"><row><N>1</N><X:N>2</X:N><T>dmVsYQ==</T>" + extra_fields +
+                   "</row><row><T>b2s=</T><N>3</N>" + extra_fields +
+                   "</row></select>"
+                   "<fields><X:N tipo=\"3\" tamanho=\"5\"/><N tipo=\"253\" tamanho=\"7\"/><T tipo=\"253\"/>"
+                   "<Y:T tipo=\"3\"/>" +
+                   extra_definitions + "</fields>"));
+    TDataXML &q = l.q;
+    // Each name in turn after the column that holds it, then again from the start.
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(q.FieldType("x:n"), "3");
+      EXPECT_EQ(q.FieldType("n"), "3");
+      EXPECT_EQ(q.FieldSize("N"), 5);
+      EXPECT_EQ(q.FieldType("t"), "253");
+      EXPECT_EQ(q.FieldType("T"), "253");
+      EXPECT_EQ(q.FieldType("y:t"), "3");
+      EXPECT_EQ(q.FieldType("x:t"), "");
+    }
+    EXPECT_EQ(q.FieldByName("n"), "1");
+    EXPECT_EQ(q.FieldByName("x:n"), "2");
+    EXPECT_EQ(q.FieldByName("t"), "vela");
+    if (filler > 0) {
+      EXPECT_EQ(q.FieldByName("f39"), "39");
+      EXPECT_EQ(q.FieldByName("F0"), "0");
+      EXPECT_EQ(q.FieldByIndex(2 + filler), std::to_string(filler - 1));
+    }
+    q.Next();
+    EXPECT_EQ(q.FieldByName("t"), "ok");
+    EXPECT_EQ(q.FieldByName("n"), "3");
+    EXPECT_EQ(q.FieldByName("x:n"), "");
+    EXPECT_EQ(q.Erro(), 7);
+    q.Previous();
+    EXPECT_EQ(q.FieldByName("N"), "1");
   }
-  EXPECT_EQ(q.FieldByName("n"), "1");
-  EXPECT_EQ(q.FieldByName("x:n"), "2");
-  EXPECT_EQ(q.FieldByName("t"), "vela");
+}
+
+TEST(Fields, NullsAndChangedRowsAsTheReplyTellsThem) {
+  // An empty element is NULL; the byte-order mark alone is the empty text.
+  Loaded l(reply("<select rows=\"1\" afetados=\"x\"><row><T>77u/</T><N/><E></E><I>5</I></row></select>"
+                 "<fields><T tipo=\"253\"/><N tipo=\"253\"/><E tipo=\"3\"/><I tipo=\"3\"/></fields>"));
+  TDataXML &q = l.q;
+  struct Case {
+    int32_t column;
+    bool null;
+    const char *value;
+  } cases[] = {{0, false, ""},  {1, true, ""},  {2, true, ""},
+               {3, false, "5"}, {4, false, ""}, {-1, false, ""}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.column);
+    EXPECT_EQ(q.FieldIsNull(c.column), c.null);
+    if (c.column >= 0 && c.column < 4) {
+      EXPECT_EQ(q.FieldByIndex(c.column), c.value);
+    }
+  }
+  EXPECT_EQ(q.RowsAffected(), -1); // not a number
   q.Next();
-  EXPECT_EQ(q.FieldByName("t"), "ok");
-  EXPECT_EQ(q.FieldByName("n"), "3");
-  EXPECT_EQ(q.FieldByName("x:n"), "");
-  EXPECT_EQ(q.Erro(), 7);
-  q.Previous();
-  EXPECT_EQ(q.FieldByName("N"), "1");
+  EXPECT_FALSE(q.FieldIsNull(1)); // past the last row: no field
+
+  struct Count {
+    std::string rows_element;
+    int64_t affected;
+  } counts[] = {{"<select rows=\"0\" afetados=\"12\"/>", 12},
+                {"<select rows=\"0\" afetados=\"0\"/>", 0},
+                {"<select rows=\"0\"/>", -1}};
+  for (const Count &c : counts) {
+    Loaded w(reply(c.rows_element + "<fields/>"));
+    EXPECT_EQ(w.q.RowsAffected(), c.affected) << c.rows_element;
+  }
+  TDataXML none;
+  EXPECT_EQ(none.RowsAffected(), -1);
+  EXPECT_FALSE(none.FieldIsNull(0));
 }

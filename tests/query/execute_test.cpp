@@ -148,6 +148,14 @@ TEST(TDataXML, EachOutcomeOfAnExecution) {
       {"row count too large", reply("<select rows=\"2147483648\"/><fields/>"), false, 5, 6, 1, false,
        "Erro na execução do comando"},
       {"no row count", reply("<select/><fields/>"), false, 5, 6, 1, false, "Erro na execução do comando"},
+      {"negative row count", reply("<select rows=\"-5\"/><fields/>"), false, 5, 6, 1, false,
+       "Erro na execução do comando"},
+      {"signed row count", reply("<select rows=\"+5\"/><fields/>"), false, 5, 6, 1, false,
+       "Erro na execução do comando"},
+      {"invalid UTF-8", reply(result_set({{"ID", "3"}}, {{"\xC3("}})), false, 5, 6, 1, false,
+       "Erro na execução do comando"},
+      {"Latin-1 in place of UTF-8", reply(result_set({{"ID", "3"}}, {{"A\xE7\xE3o"}})), false, 5, 6, 1, false,
+       "Erro na execução do comando"},
   };
   CannedService service;
   for (const Case &c : cases) {
@@ -284,16 +292,41 @@ TEST(TDataXML, ScriptModeChoosesAResultSet) {
   EXPECT_EQ(q.FieldName(1), "C");
   q.Last();
   EXPECT_EQ(q.FieldByName("b"), "z");
-  q.SetScript_Index(3);
-  EXPECT_EQ(q.Script_Index(), 2);
-  EXPECT_EQ(q.Position(), 3);
-  EXPECT_THROW(q.SetScript_Index(-1), Exception);
+  // Values outside 1 to Script_Count are refused and change nothing.
+  for (int32_t refused : {3, 0, -1, INT32_MIN}) {
+    q.SetScript_Index(refused);
+    EXPECT_EQ(q.Script_Index(), 2);
+    EXPECT_EQ(q.Position(), 3);
+    EXPECT_EQ(q.RecordCount(), 3);
+  }
 
   service.answer = two_rows(); // script mode, but no script element
   q.SetShowErrors(false);
   EXPECT_FALSE(q.Execute());
   EXPECT_EQ(q.Erro(), 0);
   service.answer = reply("<script><select/></script>"); // the first set fails to choose
+  EXPECT_FALSE(q.Execute());
+  EXPECT_EQ(q.Erro(), 1);
+}
+
+TEST(TDataXML, AScriptSetWithABadRowCountChangesNothing) {
+  CannedService service;
+  service.answer = reply("<script>" + result_set({{"A", "3"}}, {{"1"}, {"2"}}) +
+                         "</script><script><select rows=\"-3\"/><fields/></script>"
+                         "<script><select rows=\"x\"/><fields/></script>");
+  TDataXML q;
+  q.SetScript(true);
+  ASSERT_TRUE(q.Execute());
+  q.Next();
+  for (int32_t index : {2, 3}) {
+    SCOPED_TRACE(index);
+    EXPECT_THROW(q.SetScript_Index(index), Exception);
+    EXPECT_EQ(q.Script_Index(), 1);
+    EXPECT_EQ(q.Position(), 2);
+    EXPECT_EQ(q.RecordCount(), 2);
+  }
+  service.answer = reply("<script><select rows=\"-1\"/><fields/></script>");
+  q.SetShowErrors(false);
   EXPECT_FALSE(q.Execute());
   EXPECT_EQ(q.Erro(), 1);
 }

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <zlib.h>
 
 using namespace reply_text;
@@ -48,7 +51,10 @@ TEST(DecodificaBase64, ChoosesTheEncodingByByteOrderMark) {
        "A"}, // odd final byte dropped
       {"\xEF\xBB\xBF"
        "\xC3",
-       "\xEF\xBF\xBD"}, // broken UTF-8 stays valid text
+       ""}, // UTF-8 by its mark, and broken: cannot be decoded
+      {"\xEF\xBB\xBF"
+       "ok\xED\xA0\x80",
+       ""}, // a UTF-16 surrogate written in UTF-8
       {"", ""},
   };
   for (const Case &c : cases)
@@ -190,6 +196,56 @@ TEST(DailyPassword, IsTheDateAsHexadecimal) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(daily_password(c.day, c.month, c.year), c.senha);
+}
+
+namespace {
+
+// Sets the process's time zone for its lifetime, as the TZ variable gives it.
+class TimeZone {
+public:
+  explicit TimeZone(const char *zone) {
+    if (const char *old = std::getenv("TZ"))
+      saved_ = old;
+    set(zone);
+  }
+  ~TimeZone() { set(saved_ ? saved_->c_str() : nullptr); }
+
+private:
+  static void set(const char *zone) {
+#ifdef _WIN32
+    _putenv_s("TZ", zone ? zone : "");
+    _tzset();
+#else
+    if (zone)
+      setenv("TZ", zone, 1);
+    else
+      unsetenv("TZ");
+    tzset();
+#endif
+  }
+  std::optional<std::string> saved_;
+};
+
+} // namespace
+
+TEST(DailyPassword, FollowsTheLocalDateAcrossMidnight) {
+  struct Case {
+    const char *zone;
+    std::time_t when;
+    int day, month; // of 2026, local; the UTC date is another day in every row but the last
+  } cases[] = {
+      {"BRT3", 1772328600, 28, 2},  // 2026-03-01 01:30:00 UTC, 22:30 local
+      {"BRT3", 1772333999, 28, 2},  // 02:59:59 UTC, the last second of the local day
+      {"BRT3", 1772334000, 1, 3},   // 03:00:00 UTC, local midnight
+      {"JST-9", 1772308800, 1, 3},  // 2026-02-28 20:00 UTC, 05:00 of the next local day
+      {"JST-9", 1772290799, 28, 2}, // 14:59:59 UTC, 23:59:59 local: the same day
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.zone) + " " + std::to_string(c.when));
+    TimeZone zone(c.zone);
+    EXPECT_EQ(password_at(c.when), daily_password(c.day, c.month, 2026));
+  }
+  EXPECT_NE(daily_password(28, 2, 2026), daily_password(1, 3, 2026));
 }
 
 TEST(DateTime, EncodesTheRuntimeValue) {

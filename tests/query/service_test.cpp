@@ -2,12 +2,17 @@
 
 #include "uMySql.h"
 
+#include "Exception.h"
+#include "THTTPRIO.h"
 #include "queryd_server.h"
+#include "scripted_http_server.h"
 #include "token_file.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -103,4 +108,100 @@ TEST_F(Service, Clock) {
   double local = 25569.0 + static_cast<double>(t) / 86400.0;
   EXPECT_NEAR(now, local, 1.0);
   EXPECT_EQ(q.Erro(), 0);
+}
+
+TEST_F(Service, RequestsCarryTheProductsUserAgent) {
+  server().clear_log();
+  q.SetSQL("select 1 as a");
+  ASSERT_TRUE(q.Execute()) << q.Error();
+  std::vector<std::string> log = server().log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("\tUser-Agent: Velacorte/7.7"), std::string::npos) << log[0];
+}
+
+namespace {
+
+// The whole reply's time limit of the process, shortened for one test.
+class ShortTimeLimit {
+public:
+  explicit ShortTimeLimit(int seconds) : saved_(ReplyTimeLimit) { ReplyTimeLimit = seconds; }
+  ~ShortTimeLimit() { ReplyTimeLimit = saved_; }
+
+private:
+  int saved_;
+};
+
+const std::string ok_head = "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\n";
+
+} // namespace
+
+TEST_F(Service, AReplyPastItsLimitsFailsTheExecutionWithItsCause) {
+  ShortTimeLimit limit(2);
+  using queryd_test::ScriptedHttpServer;
+  using namespace std::chrono_literals;
+  struct Case {
+    const char *what;
+    std::function<std::unique_ptr<ScriptedHttpServer>()> start; // none: velacorte-queryd
+    std::string host;                                           // when no server is started
+    const char *cause;
+  } cases[] = {
+      {"a service that never answers", nullptr, "", "sem resposta após 2 s"},
+      {"a reply trickled a byte at a time",
+       [] { return std::make_unique<ScriptedHttpServer>(ok_head + "\r\n<", 200ms); }, "",
+       "sem resposta após 2 s"},
+      {"a declared length past the largest reply",
+       [] {
+         return std::make_unique<ScriptedHttpServer>(ok_head + "Content-Length: 1073741825\r\n\r\n<", 200ms);
+       },
+       "", "grande demais"},
+      {"a refused port", nullptr, "127.0.0.1:1", "conexão recusada"},
+      {"an unknown host", nullptr, "nao-existe.invalid", "host desconhecido"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<ScriptedHttpServer> scripted = c.start ? c.start() : nullptr;
+    TDataXML client;
+    client.ServidorWS(scripted ? scripted->host() : c.host.empty() ? server().host() : c.host);
+    if (!scripted && c.host.empty())
+      server().fail("/servicos/wsdl/selectxml/selectxml.php", 1, 0);
+    client.SetSQL("select 1 as a");
+    std::string raised;
+    try {
+      client.Execute();
+    } catch (const std::exception &e) {
+      raised = e.what();
+    }
+    EXPECT_EQ(raised.rfind("Erro na execução do comando\r\n", 0), 0u) << raised;
+    EXPECT_NE(raised.find(c.cause), std::string::npos) << raised;
+    EXPECT_EQ(client.Erro(), 1);
+    EXPECT_EQ(client.Error(), "Erro na execução do comando");
+  }
+  // The service goes on answering other requests (each creation above emptied the addresses).
+  q.ServidorWS(server().host());
+  q.SetSQL("select 1 as a");
+  EXPECT_TRUE(q.Execute()) << q.Error();
+}
+
+TEST(ReplyBody, IsRefusedPastItsLimitWhateverItDeclares) {
+  const std::string body(2000, 'x');
+  queryd_test::ScriptedHttpServer undeclared("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+  struct Case {
+    size_t limit;
+    bool refused;
+  } cases[] = {{1000, true}, {1999, true}, {2000, false}, {4000, false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.limit);
+    THTTPReqResp http;
+    http.BodyLimit = c.limit;
+    if (c.refused) {
+      try {
+        http.Post(undeclared.url(), "a", "<x/>");
+        ADD_FAILURE() << "not refused";
+      } catch (const Exception &e) {
+        EXPECT_NE(std::string(e.what()).find("grande demais"), std::string::npos) << e.what();
+      }
+    } else {
+      EXPECT_EQ(http.Post(undeclared.url(), "a", "<x/>").body, body);
+    }
+  }
 }

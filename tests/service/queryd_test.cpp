@@ -201,6 +201,37 @@ TEST_F(QuerydTest, ValuesAreEncodedByTheirColumnType) {
   EXPECT_TRUE(nulls.select_node("/retorno/select/row/VALIDADE").node().text().empty());
 }
 
+TEST_F(QuerydTest, NullEmptyTextChangedRowsAndTheFailingStatement) {
+  // NULL is an empty element; an empty text of a base64 column the byte-order mark alone.
+  pugi::xml_document values = parse(call(server, "select '' as e, null as n, X'' as b, 5 as i").reply);
+  pugi::xml_node row = values.select_node("/retorno/select/row").node();
+  EXPECT_STREQ(row.child("E").text().as_string(), "77u/");
+  EXPECT_STREQ(row.child("B").text().as_string(), "77u/");
+  EXPECT_TRUE(row.child("N").text().empty());
+  EXPECT_EQ(base64::decode(row.child("E").text().as_string()), "\xEF\xBB\xBF");
+
+  struct Case {
+    const char *sql;
+    const char *afetados;
+  } cases[] = {
+      {"update produtos set peso = 2 where id < 3", "2"},
+      {"create table nova (x integer)", "0"},
+      {"delete from produtos where id = 99", "0"},
+  };
+  for (const Case &c : cases) {
+    pugi::xml_document doc = parse(call(server, c.sql).reply);
+    EXPECT_STREQ(doc.select_node("/retorno/select").node().attribute("afetados").value(), c.afetados)
+        << c.sql;
+  }
+
+  pugi::xml_document failed = parse(
+      call(server, "select 1; update produtos set peso = 3; select * from nada; select 2", "1:1;script=S")
+          .reply);
+  EXPECT_STREQ(failed.select_node("/retorno/status/codigo").node().text().as_string(), "002");
+  EXPECT_EQ(failed.select_node("/retorno/status/instrucao").node().text().as_int(), 3);
+  EXPECT_FALSE(failed.select_node("/retorno/script"));
+}
+
 TEST_F(QuerydTest, ClockInsertScriptAndCompression) {
   pugi::xml_document clock = parse(call(server, "select NOW() 'AGORA'", "").reply);
   EXPECT_EQ(std::string(clock.select_node("/retorno/select/row/AGORA").node().text().as_string()).size(),

@@ -6,11 +6,15 @@
 namespace {
 
 TEST(SoapEnvelope, CallSurvivesTheRoundTripByteForByte) {
-  soap::Message call{
-      "uri:server.Validador",
-      "selectxml",
-      {{"senha", "1E0CA7"}, {"sql", "select 'a&b' < \"c\" >\r\n\tção"}, {"options", "1:1;script=N"}}};
+  soap::Message call{"uri:server.Validador",
+                     "selectxml",
+                     {{"senha", "1E0CA7"},
+                      {"sql", "select 'a&b' < \"c\" >\r\n\tção € 中 \xF0\x9F\x98\x80"},
+                      {"options", "1:1;script=N"}}};
   std::string xml = soap::write_envelope(call);
+  // In the registration's encoding: Latin-1 bytes, character references beyond it.
+  EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", 0), 0u);
+  EXPECT_NE(xml.find("\t\xE7\xE3o &#8364; &#20013; &#128512;"), std::string::npos);
   EXPECT_NE(xml.find("<NS1:selectxml xmlns:NS1=\"uri:server.Validador\">"), std::string::npos);
   EXPECT_NE(xml.find("<senha xsi:type=\"xsd:string\">"), std::string::npos);
   soap::Message read = soap::read_envelope(xml);

@@ -1,16 +1,17 @@
 // dataxml: runs one statement or script on the query service through TDataXML, or reads a saved
 // reply, and prints its rows.
 
+#include "cell.h"
+#include "output_formats.h"
+#include "script_statements.h"
+
+#include "Exception.h"
 #include "reply_text.h"
 #include "uAutentica.h"
 #include "uMySql.h"
-
-#include "Exception.h"
 #include "uwsselectxml.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -18,67 +19,244 @@
 
 namespace {
 
-const char *const usage =
-    "usage: dataxml --host HOST[:PORT] --sql TEXT [--param NAME=VALUE]... [--zip] [--script] [--rede N]\n"
-    "               [--token-file FILE] [--tsv]\n"
-    "       dataxml --reply FILE [--tsv]\n"
-    "\n"
-    "Runs one statement (or, with --script, several separated by \";\") on the query service at HOST\n"
-    "and prints the rows as an aligned table, or tab-separated with --tsv; the status goes to standard\n"
-    "error. --reply reads a reply saved by the client (SalvarXML) instead, with no network.\n"
-    "\n"
-    "  --param NAME=VALUE  replaces :NAME in the statement by 'VALUE'\n"
-    "  --zip               asks for a compressed reply\n"
-    "  --rede N            network identifier sent with the statement\n"
-    "  --token-file FILE   credentials from section TOKEN of FILE (default: the product's file)\n"
-    "\n"
-    "Exit status: 0 rows (or none to show), 1 no rows (status 003), 2 failure status from the service,\n"
-    "3 failure of the call (connection, reply that cannot be read), 4 bad arguments.\n";
+const char *const usage = R"(uso: dataxml --host HOST[:PORTA] (--sql TEXTO | --sql - | -f ARQUIVO) [opções]
+       dataxml --reply ARQUIVO [--format FORMATO] [--null TEXTO]
+
+Executa uma instrução SQL (ou, com --script, várias separadas por ";") no serviço de consultas em
+HOST e mostra as linhas; a situação vai para a saída de erros. --reply lê uma resposta gravada com
+--save (ou pelo cliente, SalvarXML), sem rede.
+
+  --sql TEXTO           a instrução; "--sql -" a lê da entrada padrão
+  -f ARQUIVO            lê a instrução do arquivo
+  --param NOME=VALOR    troca :NOME na instrução por 'VALOR'
+  --script              várias instruções separadas por ";", um resultado por instrução
+  --zip                 pede a resposta compactada
+  --rede N              identificador de rede enviado com a instrução
+  --token-file ARQUIVO  credenciais da seção TOKEN do arquivo (padrão: o arquivo do produto)
+  --timeout SEGUNDOS    tempo limite da resposta inteira (padrão: 60)
+  --save ARQUIVO        grava a resposta como veio (descompactada), para ler com --reply
+  --format FORMATO      table (padrão), tsv, csv ou json; --tsv é o mesmo que --format tsv
+  --null TEXTO          como mostrar NULL (padrão: NULL; em json é sempre null)
+
+Formatos:
+  table  colunas alinhadas, para leitura; caracteres de controle aparecem escapados (\x1b, \n,
+         \u009b) e conteúdo binário como <blob N bytes>
+  tsv    separado por tabulações, com linha de cabeçalho; \t, \n, \r e \\ escapados como no
+         formato texto do PostgreSQL; conteúdo binário como \\x e os bytes em hexadecimal
+  csv    RFC 4180, com linha de cabeçalho; conteúdo binário por inteiro
+  json   uma lista de objetos, um por linha; números nas colunas numéricas, null para NULL,
+         conteúdo binário em base64; com --script, uma lista por instrução dentro de uma lista
+
+Nomes das colunas: como as definições da resposta os dão, em maiúsculas (o serviço os torna nomes
+de elemento válidos).
+NULL e texto vazio: o serviço escreve NULL como elemento vazio e o texto vazio codificado, e assim
+os distingue. Numa resposta que escreva também o texto vazio como elemento vazio (serviços mais
+antigos), ele aparece como NULL.
+Texto longo e binários (tipo 252) vêm em base64 duas vezes e são decodificados; um conteúdo que não
+é UTF-8 válido, ou que tem bytes 0, é binário.
+
+Situação de saída: 0 linhas mostradas ou instrução executada, 1 nenhuma linha (situação 003),
+2 falha informada pelo serviço, 3 falha da chamada (conexão, tempo limite, credenciais, resposta
+ilegível, arquivo), 4 argumentos inválidos.
+)";
 
 enum Exit { rows_shown = 0, no_rows = 1, service_failure = 2, call_failure = 3, bad_arguments = 4 };
 
-struct Options {
-  std::string host, sql, reply, token_file, rede;
-  std::vector<std::string> params;
-  bool zip = false, script = false, tsv = false;
+// A failure that ends the tool with its exit status; the text names the operation and the object.
+struct Stop {
+  Exit status;
+  std::string message;
 };
 
-size_t width(const std::string &s) {
-  return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+struct Options {
+  std::string host, sql, sql_file, reply, token_file, rede, save;
+  std::string null_text = "NULL";
+  std::vector<std::string> params;
+  bool zip = false, script = false, sql_given = false;
+  Format format = Format::table;
+  int timeout = 60;
+};
+
+std::string read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    throw Stop{call_failure, "ler " + path + ": o arquivo não existe ou não pode ser lido"};
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
 }
 
-// Line breaks and tabs would break the layout of both forms.
-std::string one_line(std::string s) {
-  std::replace_if(
-      s.begin(), s.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-  return s;
+Format format_named(const std::string &name) {
+  if (name == "table")
+    return Format::table;
+  if (name == "tsv")
+    return Format::tsv;
+  if (name == "csv")
+    return Format::csv;
+  if (name == "json")
+    return Format::json;
+  throw Stop{bad_arguments, "--format " + name + ": use table, tsv, csv ou json"};
 }
 
-void print_result_set(TDataXML &q, bool tsv) {
-  std::vector<std::vector<std::string>> table(1);
-  const int32_t columns = q.FieldsCount();
-  for (int32_t c = 0; c < columns; ++c)
-    table[0].push_back(q.FieldName(c));
-  for (q.First(); !q.EOF(); q.Next()) {
-    std::vector<std::string> &row = table.emplace_back();
-    for (int32_t c = 0; c < columns; ++c)
-      row.push_back(one_line(q.FieldByIndex(c)));
+int seconds_named(const std::string &text) {
+  size_t end = 0;
+  int value = 0;
+  try {
+    value = std::stoi(text, &end);
+  } catch (const std::exception &) {
+    end = 0;
   }
-  std::vector<size_t> widths(static_cast<size_t>(columns), 0);
-  for (const auto &row : table)
-    for (size_t c = 0; c < row.size(); ++c)
-      widths[c] = std::max(widths[c], width(row[c]));
-  for (const auto &row : table) {
-    std::string line;
-    for (size_t c = 0; c < row.size(); ++c) {
-      if (c > 0)
-        line += tsv ? "\t" : "  ";
-      line += row[c];
-      if (!tsv && c + 1 < row.size())
-        line.append(widths[c] - width(row[c]), ' ');
+  if (end != text.size() || value < 1 || value > 86400)
+    throw Stop{bad_arguments, "--timeout " + text + ": dê um número de segundos de 1 a 86400"};
+  return value;
+}
+
+Options parse(int argc, char **argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc)
+        throw Stop{bad_arguments, arg + " precisa de um valor"};
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << usage;
+      std::exit(0);
+    } else if (arg == "--host") {
+      o.host = value();
+    } else if (arg == "--sql") {
+      o.sql = value();
+      o.sql_given = true;
+    } else if (arg == "-f") {
+      o.sql_file = value();
+    } else if (arg == "--param") {
+      o.params.push_back(value());
+    } else if (arg == "--rede") {
+      o.rede = value();
+    } else if (arg == "--token-file") {
+      o.token_file = value();
+    } else if (arg == "--reply") {
+      o.reply = value();
+    } else if (arg == "--save") {
+      o.save = value();
+    } else if (arg == "--timeout") {
+      o.timeout = seconds_named(value());
+    } else if (arg == "--format") {
+      o.format = format_named(value());
+    } else if (arg == "--tsv") {
+      o.format = Format::tsv;
+    } else if (arg == "--null") {
+      o.null_text = value();
+    } else if (arg == "--zip") {
+      o.zip = true;
+    } else if (arg == "--script") {
+      o.script = true;
+    } else {
+      throw Stop{bad_arguments, "argumento desconhecido: " + arg};
     }
-    std::cout << line << '\n';
   }
+  const bool has_sql = o.sql_given || !o.sql_file.empty();
+  if (o.sql_given && !o.sql_file.empty())
+    throw Stop{bad_arguments, "dê a instrução com --sql ou com -f, não com os dois"};
+  if (o.reply.empty() ? o.host.empty() || !has_sql : !o.host.empty() || has_sql)
+    throw Stop{bad_arguments, "dê --host e a instrução, ou só --reply"};
+  return o;
+}
+
+// The token is checked before anything is sent: the service's refusal would not say why.
+void check_token(const std::string &path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error))
+    throw Stop{call_failure, "ler o arquivo de token " + path + ": o arquivo não existe"};
+  TLeitura token;
+  token.LeIni();
+  if (token.ID().empty() || token.SENHA().empty())
+    throw Stop{call_failure, "ler o arquivo de token " + path + ": falta ID ou SENHA na seção TOKEN"};
+}
+
+ResultTable read_result_set(TDataXML &q) {
+  ResultTable table;
+  const int32_t columns = q.FieldsCount();
+  std::vector<std::string> types;
+  for (int32_t c = 0; c < columns; ++c) {
+    table.names.push_back(q.FieldName(c));
+    types.push_back(q.FieldType(table.names.back()));
+    table.numeric.push_back(numeric_type(types.back()));
+  }
+  for (q.First(); !q.EOF(); q.Next()) {
+    std::vector<Cell> &row = table.rows.emplace_back();
+    for (int32_t c = 0; c < columns; ++c)
+      row.push_back(read_cell(q, c, types[static_cast<size_t>(c)]));
+  }
+  return table;
+}
+
+void write_result_set(const ResultTable &table, const Options &o) {
+  switch (o.format) {
+  case Format::table:
+    return write_table(std::cout, table, o.null_text);
+  case Format::tsv:
+    return write_tsv(std::cout, table, o.null_text);
+  case Format::csv:
+    return write_csv(std::cout, table, o.null_text);
+  case Format::json:
+    return write_json(std::cout, table);
+  }
+}
+
+// "N registro(s)" of a query; of a statement without columns, how many rows it changed, when the
+// reply says.
+std::string count_text(TDataXML &q, bool has_columns) {
+  if (has_columns)
+    return std::to_string(q.RecordCount()) + " registro(s)";
+  int64_t changed = q.RowsAffected();
+  return changed >= 0 ? std::to_string(changed) + " registro(s) afetado(s)" : "instrução executada";
+}
+
+// A script's failure names the statement that failed and what ran before it.
+std::string failed_statement(const TDataXML &q, const std::string &script) {
+  int32_t number = 0;
+  try {
+    std::optional<std::string> text = reply_text::element_text(q.XML(), "instrucao");
+    number = text ? reply_text::to_int32(*text) : 0;
+  } catch (const std::exception &) {
+    return "a resposta não diz em que instrução o script falhou";
+  }
+  const std::vector<std::string> statements = script_statements(script);
+  if (script.empty()) // a saved reply: the script itself is not at hand
+    return "o script falhou na instrução " + std::to_string(number);
+  if (number < 1 || static_cast<size_t>(number) > statements.size())
+    return "o script falhou na instrução " + std::to_string(number) + ", que ele não tem";
+  std::string message =
+      "o script falhou na instrução " + std::to_string(number) + " de " + std::to_string(statements.size()) +
+      ": \"" + terminal_safe(statement_excerpt(statements[static_cast<size_t>(number - 1)])) + "\"; ";
+  if (number == 1)
+    return message + "nenhuma instrução foi executada antes dela";
+  if (number == 2)
+    return message + "a instrução 1 foi executada antes dela";
+  return message + "as instruções 1 a " + std::to_string(number - 1) + " foram executadas antes dela";
+}
+
+void save_reply(const TDataXML &q, const std::string &path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << q.XML();
+  if (!out.flush())
+    throw Stop{call_failure, "gravar a resposta em " + path + ": não foi possível escrever o arquivo"};
+}
+
+// The failure of the call, on one line; a refusal of the credentials names their file.
+std::string call_failure_text(const std::string &raised, const Options &o) {
+  std::string line;
+  for (size_t i = 0; i < raised.size(); ++i)
+    if (raised.compare(i, 2, "\r\n") == 0)
+      line += ": ", ++i;
+    else
+      line += raised[i];
+  if (line.find("Erro HTTP 401") != std::string::npos)
+    return "o serviço recusou as credenciais do arquivo de token " +
+           (o.token_file.empty() ? TokenFile : o.token_file) + " (HTTP 401)";
+  return terminal_safe(line);
 }
 
 int run(const Options &o) {
@@ -92,102 +270,98 @@ int run(const Options &o) {
     size_t equals = p.find('=');
     q.GravaParam(p.substr(0, equals), equals == std::string::npos ? "" : p.substr(equals + 1));
   }
-  bool ok = o.zip ? q.ExecuteZ() : q.Execute();
+  bool ok = false;
+  try {
+    ok = o.zip ? q.ExecuteZ() : q.Execute();
+  } catch (const std::exception &e) {
+    if (!o.save.empty() && !q.XML().empty())
+      save_reply(q, o.save);
+    throw Stop{call_failure, call_failure_text(e.what(), o)};
+  }
+  if (!o.save.empty())
+    save_reply(q, o.save);
   if (q.NotFound()) {
-    std::cerr << "status 003: nenhum registro\n";
+    std::cerr << "situação 003: nenhum registro\n";
     return no_rows;
   }
   if (!ok) {
-    if (q.Erro() == 0) {
-      std::cerr << "falha: a resposta não tem conjuntos de resultados\n";
-      return call_failure;
-    }
-    std::cerr << "erro " << q.Erro() << ": " << q.Error() << '\n';
+    if (q.Erro() == 0)
+      throw Stop{call_failure, "ler a resposta: ela não tem resultados"};
+    std::cerr << "erro " << q.Erro() << ": " << terminal_safe(q.Error()) << '\n';
+    if (o.script)
+      std::cerr << failed_statement(q, o.sql) << '\n';
     return service_failure;
   }
-  if (o.script) {
-    for (int32_t s = 1; s <= q.Script_Count(); ++s) {
-      q.SetScript_Index(s);
-      if (s > 1)
-        std::cout << '\n';
-      print_result_set(q, o.tsv);
-      std::cerr << "script " << s << ": " << q.RecordCount() << " registro(s)\n";
-    }
-  } else {
-    print_result_set(q, o.tsv);
-    std::cerr << "status 000: " << q.RecordCount() << " registro(s)";
+  if (!o.script) {
+    ResultTable table = read_result_set(q);
+    if (!table.names.empty())
+      write_result_set(table, o);
+    std::cerr << "situação 000: " << count_text(q, !table.names.empty());
     if (q.LastID() != 0)
       std::cerr << ", last_id " << q.LastID();
     std::cerr << '\n';
+    return rows_shown;
   }
+  if (o.format == Format::json)
+    std::cout << "[\n";
+  bool first = true;
+  for (int32_t s = 1; s <= q.Script_Count(); ++s) {
+    q.SetScript_Index(s);
+    ResultTable table = read_result_set(q);
+    if (!table.names.empty()) {
+      if (!first)
+        std::cout << (o.format == Format::json ? "," : "") << '\n';
+      write_result_set(table, o);
+      first = false;
+    }
+    std::cerr << "instrução " << s << ": " << count_text(q, !table.names.empty()) << '\n';
+  }
+  if (o.format == Format::json)
+    std::cout << "]\n";
   return rows_shown;
 }
 
-std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw Exception("não foi possível ler " + path);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+int run_tool(int argc, char **argv) {
+  Options o = parse(argc, argv);
+  if (o.sql_given && o.sql == "-") {
+    std::ostringstream in;
+    in << std::cin.rdbuf();
+    o.sql = in.str();
+  } else if (!o.sql_file.empty()) {
+    o.sql = read_file(o.sql_file);
+  }
+  std::string saved;
+  if (!o.reply.empty()) {
+    saved = read_file(o.reply);
+    // A script's reply: its result sets, or the statement it failed at.
+    o.script = reply_text::find_lowered(saved, "<script") != std::string::npos ||
+               reply_text::find_lowered(saved, "<instrucao") != std::string::npos;
+    SetSelectXmlTransport([&saved](const std::string &, const std::string &, const std::string &,
+                                   const std::string &) { return saved; });
+  } else {
+    if (!o.token_file.empty())
+      TokenFile = o.token_file;
+    check_token(TokenFile);
+  }
+  ReplyTimeLimit = o.timeout;
+  try {
+    return run(o);
+  } catch (const Stop &) {
+    throw;
+  } catch (const std::exception &e) {
+    throw Stop{call_failure, call_failure_text(e.what(), o)};
+  }
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) {
-        std::cerr << "dataxml: " << arg << " requires a value\n" << usage;
-        std::exit(bad_arguments);
-      }
-      return argv[++i];
-    };
-    if (arg == "--help" || arg == "-h") {
-      std::cout << usage;
-      return 0;
-    } else if (arg == "--host") {
-      o.host = value();
-    } else if (arg == "--sql") {
-      o.sql = value();
-    } else if (arg == "--param") {
-      o.params.push_back(value());
-    } else if (arg == "--rede") {
-      o.rede = value();
-    } else if (arg == "--token-file") {
-      o.token_file = value();
-    } else if (arg == "--reply") {
-      o.reply = value();
-    } else if (arg == "--zip") {
-      o.zip = true;
-    } else if (arg == "--script") {
-      o.script = true;
-    } else if (arg == "--tsv") {
-      o.tsv = true;
-    } else {
-      std::cerr << "dataxml: unknown argument " << arg << '\n' << usage;
-      return bad_arguments;
-    }
-  }
-  if (o.reply.empty() == (o.host.empty() || o.sql.empty()) || (!o.reply.empty() && !o.host.empty())) {
-    std::cerr << usage;
-    return bad_arguments;
-  }
-  std::string saved;
   try {
-    if (!o.reply.empty()) {
-      saved = read_file(o.reply);
-      o.script = reply_text::find_lowered(saved, "<script") != std::string::npos;
-      SetSelectXmlTransport([&saved](const std::string &, const std::string &, const std::string &,
-                                     const std::string &) { return saved; });
-    } else if (!o.token_file.empty()) {
-      TokenFile = o.token_file;
-    }
-    return run(o);
-  } catch (const std::exception &e) {
-    std::cerr << "falha: " << e.what() << '\n';
-    return call_failure;
+    return run_tool(argc, argv);
+  } catch (const Stop &stop) {
+    std::cerr << "dataxml: " << stop.message << '\n';
+    if (stop.status == bad_arguments)
+      std::cerr << "use dataxml --help para ver as opções\n";
+    return stop.status;
   }
 }

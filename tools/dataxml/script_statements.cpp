@@ -1,0 +1,38 @@
+#include "script_statements.h"
+
+#include "text.h"
+
+std::vector<std::string> script_statements(const std::string &script) {
+  std::vector<std::string> statements;
+  std::string current;
+  char quote = 0;
+  for (char c : script) {
+    if (quote) {
+      if (c == quote)
+        quote = 0;
+    } else if (c == '\'' || c == '"' || c == '`') {
+      quote = c;
+    } else if (c == ';') {
+      if (!text::trim_controls(current).empty())
+        statements.push_back(current);
+      current.clear();
+      continue;
+    }
+    current += c;
+  }
+  if (!text::trim_controls(current).empty())
+    statements.push_back(current);
+  return statements;
+}
+
+std::string statement_excerpt(const std::string &statement) {
+  std::string line;
+  size_t characters = 0;
+  for (char c : text::trim_controls(statement)) {
+    const bool starts_character = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (starts_character && ++characters > 60)
+      return line + "...";
+    line += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  }
+  return line;
+}
