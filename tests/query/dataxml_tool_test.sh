@@ -5,7 +5,7 @@
 set -u
 tool=$1 queryd=$2 state=$3
 rm -rf "$state" && mkdir -p "$state"
-"$queryd" --demo --port 0 --port-file "$state/port" >"$state/queryd.log" 2>&1 &
+"$queryd" --demo --control --port 0 --port-file "$state/port" >"$state/queryd.log" 2>&1 &
 queryd_pid=$!
 trap 'kill $queryd_pid 2>/dev/null; wait $queryd_pid 2>/dev/null' EXIT
 for _ in $(seq 100); do
@@ -13,8 +13,10 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 host=127.0.0.1:$(cat "$state/port")
-control() { curl -s -f -d '' "http://$host/_control/$1" >/dev/null || echo "FAILED: control call $1" >&2; }
-requests() { curl -s "http://$host/_control/log" | wc -l; }
+# The control API answers only to the service's credentials (the demo's default token).
+credentials=06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A
+control() { curl -s -f -u "$credentials" -d '' "http://$host/_control/$1" >/dev/null || echo "FAILED: control call $1" >&2; }
+requests() { curl -s -f -u "$credentials" "http://$host/_control/log" | wc -l; }
 printf '[TOKEN]\nID=06192284400461\nSENHA=1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A\n' >"$state/token.ini"
 printf '[TOKEN]\nID=06192284400461\n' >"$state/no-senha.ini"
 printf '[TOKEN]\nID=06192284400461\nSENHA=errada\n' >"$state/wrong.ini"
