@@ -13,6 +13,7 @@
 #include <new>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -21,8 +22,21 @@ constexpr const char *xml_type = "text/xml; charset=utf-8";
 // The SQL of the selectxml call that this thread serves, for the request's log line.
 thread_local std::string request_sql;
 
+// Whether this thread's request is in the log already: a held request is logged as it is held, so
+// that tests see it while it waits.
+thread_local bool request_logged = false;
+
 bool is_control(const httplib::Request &req) {
   return req.path.rfind("/_control/", 0) == 0;
+}
+
+LoggedRequest logged_request(const httplib::Request &req, int status) {
+  LoggedRequest entry{req.method, req.target, {}, status, std::move(request_sql)};
+  request_sql.clear();
+  for (const std::string &name : RequestControl::logged_headers())
+    if (req.has_header(name))
+      entry.headers.emplace_back(name, req.get_header_value(name));
+  return entry;
 }
 
 void answer_fault(httplib::Response &res, int status, const std::string &code, const std::string &text) {
@@ -197,6 +211,8 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
     if (!status)
       return httplib::Server::HandlerResponse::Unhandled;
     if (*status == 0) {
+      control.record(logged_request(req, 0));
+      request_logged = true;
       control.hold();
       res.status = 503;
       return httplib::Server::HandlerResponse::Handled;
@@ -220,14 +236,12 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
       res.status = 413;
     else if (GuardedHttpServer::request_timed_out())
       res.status = 408;
-    LoggedRequest entry{req.method, req.target, {}, res.status, std::move(request_sql)};
-    request_sql.clear();
-    if (is_control(req))
+    bool logged = std::exchange(request_logged, false);
+    if (is_control(req) || logged) {
+      request_sql.clear();
       return;
-    for (const std::string &name : RequestControl::logged_headers())
-      if (req.has_header(name))
-        entry.headers.emplace_back(name, req.get_header_value(name));
-    control.record(entry);
+    }
+    control.record(logged_request(req, res.status));
   });
 
   server.Post(service_path, [&service, credentials = settings.credentials](const httplib::Request &req,

@@ -31,33 +31,16 @@ private:
   HINTERNET handle_;
 };
 
-// A service that accepts the connection and never answers fails the request instead of holding it.
-void set_time_limits(HINTERNET handle) {
-  DWORD connect = time_limits::query_connect_ms;
-  DWORD answer = time_limits::query_answer_ms;
-  InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof(connect));
-  InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &answer, sizeof(answer));
-  InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &answer, sizeof(answer));
-}
-
-// The whole reply's time limit: every wait of the request is cut to the time that is left of it,
-// while a shorter limit already set on the handle stays.
+// The whole reply's time limit: every wait of the request is cut to the time that is left of it.
 class Deadline {
 public:
   explicit Deadline(int seconds) : seconds_(seconds), end_(GetTickCount64() + seconds * 1000ull) {}
   // `slack`: a wait cut at the deadline may end a clock tick before it.
   bool passed(ULONGLONG slack = 0) const { return GetTickCount64() + slack >= end_; }
   int seconds() const { return seconds_; }
-  void limit_waits(HINTERNET request) const {
+  DWORD left_ms() const {
     ULONGLONG now = GetTickCount64();
-    DWORD left = now >= end_ ? 1 : static_cast<DWORD>(std::min<ULONGLONG>(end_ - now, MAXDWORD - 1));
-    for (DWORD option :
-         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-      DWORD current = 0;
-      DWORD size = sizeof(current);
-      if (!InternetQueryOptionW(request, option, &current, &size) || current == 0 || current > left)
-        InternetSetOptionW(request, option, &left, sizeof(left));
-    }
+    return now >= end_ ? 1 : static_cast<DWORD>(std::min<ULONGLONG>(end_ - now, MAXDWORD - 1));
   }
 
 private:
@@ -93,6 +76,17 @@ std::string cause(DWORD error, const Deadline &deadline) {
   throw Exception(what + " (" + url + "): " + cause(error, deadline));
 }
 
+// A service that accepts the connection and never answers fails the request instead of holding it;
+// no wait outlasts what is left of the whole reply's time.
+void set_time_limits(HINTERNET handle, const Deadline &deadline) {
+  DWORD left = deadline.left_ms();
+  DWORD connect = std::min<DWORD>(time_limits::query_connect_ms, left);
+  DWORD answer = std::min<DWORD>(time_limits::query_answer_ms, left);
+  InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof(connect));
+  InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &answer, sizeof(answer));
+  InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &answer, sizeof(answer));
+}
+
 } // namespace
 
 THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::string &url,
@@ -103,7 +97,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
       InternetOpenW(text::widen(UserAgent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session)
     fail("Falha ao iniciar o WinINet", url, deadline);
-  set_time_limits(session);
+  set_time_limits(session, deadline);
   InternetHandle connection(InternetConnectW(session, text::widen(target.host).c_str(),
                                              static_cast<INTERNET_PORT>(target.port), nullptr, nullptr,
                                              INTERNET_SERVICE_HTTP, 0, 0));
@@ -116,7 +110,6 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
                                           nullptr, flags, 0));
   if (!request)
     fail("Falha ao abrir a requisição", url, deadline);
-  set_time_limits(request);
   if (method == "POST") {
     add_header(request, "SOAPAction: \"" + soap_action + "\"");
     add_header(request, std::string("Content-Type: ") + soap::envelope_content_type);
@@ -124,7 +117,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
   if (OnBeforePost)
     OnBeforePost(this, static_cast<HINTERNET>(request));
 
-  deadline.limit_waits(request);
+  set_time_limits(request, deadline);
   if (!HttpSendRequestW(request, nullptr, 0, const_cast<char *>(body.data()),
                         static_cast<DWORD>(body.size())))
     fail("Falha ao enviar a requisição", url, deadline);
@@ -149,7 +142,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
   for (;;) {
     if (deadline.passed())
       fail("Falha ao ler a resposta", url, deadline);
-    deadline.limit_waits(request);
+    set_time_limits(request, deadline);
     DWORD available = 0;
     if (!InternetQueryDataAvailable(request, &available, 0, 0))
       fail("Falha ao ler a resposta", url, deadline);
