@@ -2,6 +2,7 @@
 
 #include "base64.h"
 #include "reply_document.h"
+#include "script_statements.h"
 #include "text.h"
 
 #include <zlib.h>
@@ -74,36 +75,13 @@ bool senha_accepted(const std::string &senha, std::time_t now) {
   return false;
 }
 
-std::vector<std::string> split_script(const std::string &sql) {
-  std::vector<std::string> statements;
-  std::string current;
-  char quote = 0;
-  for (char c : sql) {
-    if (quote) {
-      if (c == quote)
-        quote = 0;
-    } else if (c == '\'' || c == '"' || c == '`') {
-      quote = c;
-    } else if (c == ';') {
-      if (!text::trim_controls(current).empty())
-        statements.push_back(current);
-      current.clear();
-      continue;
-    }
-    current += c;
-  }
-  if (!text::trim_controls(current).empty())
-    statements.push_back(current);
-  return statements;
-}
-
 std::string QueryService::run(const std::string &sql, bool script_mode) {
   try {
     Database::Lease connection = database_.lease();
     std::string answer;
     if (script_mode) {
       std::vector<StatementResult> results;
-      for (const std::string &statement : split_script(sql)) {
+      for (const std::string &statement : script_statements(sql)) {
         try {
           results.push_back(connection->run(statement));
         } catch (const SqlError &e) {

@@ -27,6 +27,3 @@ std::string senha_for_day(std::time_t when);
 
 // Whether `senha` is the password of the local date or of the day before or after it.
 bool senha_accepted(const std::string &senha, std::time_t now);
-
-// The statements of a script, cut at every ";" outside quotes; blank pieces are dropped.
-std::vector<std::string> split_script(const std::string &sql);

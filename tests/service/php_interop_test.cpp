@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -60,7 +61,9 @@ Report read_report(const std::string &reply) {
 class PhpInteropTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    TokenFile = "/tmp/velacorte-php-interop-" + std::to_string(getpid()) + ".ini";
+    TokenFile = (std::filesystem::temp_directory_path() /
+                 ("velacorte-php-interop-" + std::to_string(getpid()) + ".ini"))
+                    .string();
     write_token("U5A1C0E97B4D", "1E0CA7B3:C56F0A14");
   }
   void TearDown() override { std::remove(TokenFile.c_str()); }

@@ -5,6 +5,7 @@
 #include "column_types.h"
 #include "downloads.h"
 #include "queryd_client.h"
+#include "script_statements.h"
 #include "soap_envelope.h"
 #include "sql_connection.h"
 #include "zip_writer.h"
@@ -39,9 +40,9 @@ TEST(ColumnTypes, DeclaredTypesMapToMySqlCodesAndSizes) {
 }
 
 TEST(QueryService, ScriptSplitsOutsideQuotesOnly) {
-  EXPECT_EQ(split_script("select 1; select 'a;b' ;\n; update t set x=\"c;d\";"),
+  EXPECT_EQ(script_statements("select 1; select 'a;b' ;\n; update t set x=\"c;d\";"),
             (std::vector<std::string>{"select 1", " select 'a;b' ", " update t set x=\"c;d\""}));
-  EXPECT_TRUE(split_script(" ; ;").empty());
+  EXPECT_TRUE(script_statements(" ; ;").empty());
 }
 
 TEST(Downloads, RangeHeadersGiveOnePartOrARefusal) {

@@ -4,6 +4,7 @@
 #include "cell.h"
 #include "output_formats.h"
 #include "script_statements.h"
+#include "statement_excerpt.h"
 
 #include "Exception.h"
 #include "reply_text.h"

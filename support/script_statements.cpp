@@ -24,15 +24,3 @@ std::vector<std::string> script_statements(const std::string &script) {
     statements.push_back(current);
   return statements;
 }
-
-std::string statement_excerpt(const std::string &statement) {
-  std::string line;
-  size_t characters = 0;
-  for (char c : text::trim_controls(statement)) {
-    const bool starts_character = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    if (starts_character && ++characters > 60)
-      return line + "...";
-    line += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-  }
-  return line;
-}
