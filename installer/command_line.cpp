@@ -48,25 +48,29 @@ std::optional<int> rounds_of(const std::string &value) {
   return rounds;
 }
 
-CommandLine refused(std::string error) {
-  CommandLine line;
-  line.request = CommandLine::Invalid;
-  line.error = std::move(error);
-  return line;
+bool holds_switch(const std::vector<std::string> &arguments, const char *name) {
+  for (const std::string &argument : arguments)
+    if (text::upper_ascii(argument) == name)
+      return true;
+  return false;
 }
 
 } // namespace
 
 CommandLine parse_command_line(const std::vector<std::string> &arguments) {
   CommandLine line;
-  InstallOptions &options = line.options;
-  for (const std::string &argument : arguments) {
-    std::string upper = text::upper_ascii(argument);
-    if (upper == "/?" || upper == "/HELP")
-      line.request = CommandLine::Help;
-  }
-  if (line.request == CommandLine::Help)
+  line.no_window = holds_switch(arguments, "/VERYSILENT");
+  if (holds_switch(arguments, "/?") || holds_switch(arguments, "/HELP")) {
+    line.request = CommandLine::Help;
     return line;
+  }
+  auto refused = [&](std::string error) {
+    line.request = CommandLine::Invalid;
+    line.error = std::move(error);
+    line.options = {};
+    return line;
+  };
+  InstallOptions &options = line.options;
 
   bool type_given = false, log_given = false, rounds_given = false;
   for (const std::string &argument : arguments) {

@@ -35,6 +35,8 @@ struct CommandLine {
   InstallOptions options;
   // For Invalid: what was wrong, naming the argument.
   std::string error;
+  // Whether the line holds /VERYSILENT, also when it is refused or asks for help: then no box is shown.
+  bool no_window = false;
 };
 
 inline constexpr int kMostRounds = 100;

@@ -135,3 +135,25 @@ TEST(CommandLine, UsageNamesEverySwitchAndExitCode) {
 }
 
 } // namespace
+
+namespace {
+
+// Whether a box may be shown is known also for a line that is refused or asks for help.
+TEST(CommandLine, NoWindowIsToldForEveryRequest) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool no_window;
+  } cases[] = {
+      {{"/VERYSILENT", "/TIPO=servidor"}, true},
+      {{"/verysilent", "/?"}, true},
+      {{"/TIPO=Servidor", "/VerySilent"}, true},
+      {{"/SILENT", "/TIPO=servidor"}, false},
+      {{"/?"}, false},
+      {{}, false},
+      {{"/VERYSILENT=1"}, false},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(parse_command_line(c.arguments).no_window, c.no_window) << c.arguments.size();
+}
+
+} // namespace
