@@ -584,6 +584,34 @@ TEST_F(EndToEnd, WindowAnswersWhileASetupRunsAndASecondInstallerIsRefused) {
   EXPECT_EQ(installer.close(), 0u);
 }
 
+// What file properties and deployment consoles read from the program file.
+TEST_F(EndToEnd, ProgramFileCarriesItsVersionResource) {
+  DWORD size = GetFileVersionInfoSizeW(INSTALL_EXE, nullptr);
+  ASSERT_GT(size, 0u);
+  std::vector<char> data(size);
+  ASSERT_TRUE(GetFileVersionInfoW(INSTALL_EXE, 0, size, data.data()));
+  struct Value {
+    const wchar_t *name, *expected;
+  } values[] = {{L"FileDescription", L"Instalador Velacorte"},
+                {L"ProductName", L"Velacorte"},
+                {L"FileVersion", L"7.7.0.0"},
+                {L"ProductVersion", L"7.7.0.0"},
+                {L"CompanyName", L""},
+                {L"LegalCopyright", L""}};
+  for (const Value &value : values) {
+    wchar_t *text = nullptr;
+    UINT length = 0;
+    std::wstring path = std::wstring(L"\\StringFileInfo\\041604B0\\") + value.name;
+    ASSERT_TRUE(VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void **>(&text), &length)) << path;
+    EXPECT_EQ(std::wstring(text, wcsnlen(text, length)), value.expected) << path;
+  }
+  VS_FIXEDFILEINFO *fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00070007u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+}
+
 TEST_F(EndToEnd, WindowClosedWithoutARunExits1602) {
   InstallerDriver installer(INSTALL_EXE);
   EXPECT_EQ(installer.close(), 1602u);
