@@ -30,7 +30,7 @@ LPARAM low_32_bits(int64_t count) {
 
 } // namespace
 
-TForm1::TForm1(HINSTANCE instance) {
+TForm1::TForm1(HINSTANCE instance, std::wstring log_path) : Log(std::move(log_path)) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   register_window_classes(instance, window_procedure);

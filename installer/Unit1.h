@@ -7,6 +7,7 @@
 // every step of it reports to the window's install log, `Log`.
 
 #include "HttpClient.h"
+#include "answers.h"
 #include "install_log.h"
 
 #include <windows.h>
@@ -17,8 +18,8 @@
 class TForm1 {
 public:
   // Creates the window with its controls in their initial state, then runs FormCreate. The window is
-  // centred on the screen and stays hidden until Show.
-  explicit TForm1(HINSTANCE instance);
+  // centred on the screen and stays hidden until Show. Every run appends to the install log at `log_path`.
+  explicit TForm1(HINSTANCE instance, std::wstring log_path = InstallLog::kPath);
   ~TForm1();
   TForm1(const TForm1 &) = delete;
   TForm1 &operator=(const TForm1 &) = delete;
@@ -51,6 +52,8 @@ public:
   HttpClient IdHTTP1;
   // Where every run reports what it did.
   InstallLog Log;
+  // Who answers the run's questions: the operator, unless the run is unattended.
+  Answers answers;
 
   // The product version recorded in the uninstall entry.
   std::string versaoVelacorte;

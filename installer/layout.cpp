@@ -152,7 +152,7 @@ void register_window_classes(HINSTANCE instance, WNDPROC form_procedure) {
     form.lpfnWndProc = form_procedure;
     form.hInstance = instance;
     form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    form.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    form.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_INSTALLER));
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     form.lpszClassName = L"TForm1";
     RegisterClassW(&form);

@@ -20,8 +20,20 @@ std::string download_url(const std::string &path) {
   return std::string("http://") + kServiceHost + path;
 }
 
+// What the setup programs of Firebird, UltraVNC and IBO Console, and regsvr32, are given when no person
+// is there to click through them: no window or box that would wait unseen, no restart.
+constexpr wchar_t kSilentSetupSwitches[] = L"/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP-";
+constexpr wchar_t kSilentRegistrationSwitch[] = L"/s";
+
 void start_setup(TForm1 &form, const std::string &program) {
-  start_program(form, text::widen("c:\\install\\" + program), L"", L"c:\\install", SW_SHOWNORMAL);
+  start_program(form, text::widen("c:\\install\\" + program),
+                form.answers.unattended() ? kSilentSetupSwitches : L"", L"c:\\install", SW_SHOWNORMAL);
+}
+
+void register_library(TForm1 &form, const std::wstring &system, const std::wstring &library) {
+  std::wstring parameters =
+      form.answers.unattended() ? kSilentRegistrationSwitch + (L" " + library) : library;
+  start_program(form, L"regsvr32.exe", parameters, system, SW_HIDE);
 }
 
 void count_not_placed(TForm1 &form, RunOutcome &outcome, const std::string &file, const std::string &reason) {
@@ -100,8 +112,8 @@ void nfe_files(TForm1 &form, RunOutcome &outcome) {
     std::string result = copied ? "ok" : windows_error_text(GetLastError());
     form.Log.line("copiar " + text::narrow(target) + ": " + result);
   }
-  start_program(form, L"regsvr32.exe", L"capicom.dll", system, SW_HIDE);
-  start_program(form, L"regsvr32.exe", L"msxml5.dll", system, SW_HIDE);
+  register_library(form, system, L"capicom.dll");
+  register_library(form, system, L"msxml5.dll");
 }
 
 void firebird(TForm1 &form, RunOutcome &outcome) {
@@ -167,8 +179,7 @@ void completion(TForm1 &form, const RunOutcome &outcome) {
                 " arquivos colocados, " + std::to_string(outcome.failures().size()) + " não colocados");
   record_ending(outcome.ending());
   if (failures)
-    MessageBoxW(nullptr, text::widen(outcome.summary(text::narrow(form.Log.path()))).c_str(), L"",
-                MB_OK | MB_ICONWARNING);
+    form.answers.tell(form.Log, text::widen(outcome.summary(text::narrow(form.Log.path()))), MB_ICONWARNING);
 }
 
 } // namespace run

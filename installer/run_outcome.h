@@ -18,6 +18,8 @@ inline constexpr int kExitCompleted = 0;
 inline constexpr int kExitFailed = 1603;
 inline constexpr int kExitNoRun = 1602;
 inline constexpr int kExitAlreadyRunning = 1618;
+// A command line that the installer does not understand (ERROR_INVALID_PARAMETER).
+inline constexpr int kExitInvalidParameter = 87;
 
 int exit_code(RunEnding ending);
 

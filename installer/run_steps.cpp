@@ -18,18 +18,6 @@ namespace {
 
 constexpr DWORD kSetupCheckInterval = 5000;
 
-const char *answer_name(int answer) {
-  switch (answer) {
-  case IDYES:
-    return "Sim";
-  case IDNO:
-    return "Não";
-  case IDCANCEL:
-    return "Cancelar";
-  }
-  return "fechada";
-}
-
 std::string transfer_result(const Transfer &transfer) {
   std::string result = transfer.status ? "HTTP " + std::to_string(transfer.status) : "sem resposta";
   result += ", " + std::to_string(transfer.bytes) + " bytes";
@@ -82,7 +70,7 @@ std::string seconds_since(ULONGLONG start) {
 
 bool download_with_retries(TForm1 &form, const std::string &url, const std::function<bool()> &attempt,
                            const wchar_t *question, UINT icon) {
-  for (int failures = 0, number = 1;; ++number) {
+  for (int failures = 0, rounds = 0, number = 1;; ++number) {
     ULONGLONG start = GetTickCount64();
     bool fetched = attempt();
     form.Log.line("baixar " + url + ": tentativa " + std::to_string(number) + ", " +
@@ -90,9 +78,7 @@ bool download_with_retries(TForm1 &form, const std::string &url, const std::func
     if (fetched)
       return true;
     if (++failures > 2) {
-      int answer = MessageBoxW(nullptr, question, L"", MB_YESNOCANCEL | icon);
-      form.Log.line("perguntar \"" + text::narrow(question) + "\": " + answer_name(answer));
-      if (answer != IDYES)
+      if (form.answers.ask(form.Log, question, icon, ++rounds) != IDYES)
         return false;
       failures = 0;
     }

@@ -27,8 +27,8 @@ std::string run_header(TForm1 &form);
 std::string seconds_since(ULONGLONG start);
 
 // One download loop of `url`: attempts follow each other until one succeeds; after every third failure
-// in a row the operator is asked `question` (Yes, No, Cancel), and only Yes allows three more. False when
-// the download was given up.
+// in a row the form's answers are asked `question` (Yes, No, Cancel), and only Yes allows three more.
+// False when the download was given up.
 bool download_with_retries(TForm1 &form, const std::string &url, const std::function<bool()> &attempt,
                            const wchar_t *question, UINT icon);
 // The reason recorded for a file whose download was given up.

@@ -15,6 +15,12 @@ mkdir -p "$WINEPREFIX"
     wineserver -w || true
     touch "$WINEPREFIX/.velacorte-ready"
   fi
+  # VELACORTE_WINE_GRAPHICS=null: Wine's null graphics driver, for a prefix that runs with no display.
+  if [ -n "${VELACORTE_WINE_GRAPHICS:-}" ] && [ ! -f "$WINEPREFIX/.velacorte-graphics" ]; then
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$VELACORTE_WINE_GRAPHICS" /f >/dev/null 2>&1
+    wineserver -w || true
+    touch "$WINEPREFIX/.velacorte-graphics"
+  fi
   # Wine links the user's Desktop, Documents and the like to the home folder; the prefix keeps folders
   # of its own, so that what programs write there stays inside it.
   for folder in "$WINEPREFIX"/drive_c/users/*/*; do

@@ -134,6 +134,29 @@ std::wstring programs_folder_of_32_bit_programs() {
   return folder;
 }
 
+// Install.exe started with a command line and left to itself: nobody answers anything. The exit code;
+// STILL_ACTIVE when it had to be ended after 5 minutes, as a box waiting unseen would make it.
+DWORD run_install(const std::wstring &arguments, const std::function<void()> &while_running = {}) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring command = L"\"" + std::wstring(INSTALL_EXE) + L"\" " + arguments;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(INSTALL_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  for (DWORD start = GetTickCount(); while_running && GetTickCount() - start < 300000 &&
+                                     WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT;)
+    while_running();
+  if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.hProcess, &code);
+  else
+    TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
 const wchar_t kFirebirdKey[] = L"SYSTEM\\CurrentControlSet\\services\\FirebirdServerDefaultInstance";
 
@@ -550,12 +573,43 @@ TEST_F(EndToEnd, WindowAnswersWhileASetupRunsAndASecondInstallerIsRefused) {
   EXPECT_EQ(second.box.text, L"O instalador já está em execução.");
   EXPECT_EQ(second.box.title, L"");
   EXPECT_EQ(second.exit_code, 1618u);
+  // Without a person, the refusal goes to the log instead of a box.
+  EXPECT_EQ(run_install(L"/VERYSILENT /TIPO=Servidor"), 1618u);
+  EXPECT_NE(contents(kInstallLog).find(" iniciar: O instalador já está em execução.\r\n"), std::string::npos);
   EXPECT_EQ(installer.status(), L"Instalando UltraVNC");
 
   fs::remove(kHoldSetup);
   ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDNO, b); }));
   EXPECT_TRUE(installer.install_enabled());
   EXPECT_EQ(installer.close(), 0u);
+}
+
+// What file properties and deployment consoles read from the program file.
+TEST_F(EndToEnd, ProgramFileCarriesItsVersionResource) {
+  DWORD size = GetFileVersionInfoSizeW(INSTALL_EXE, nullptr);
+  ASSERT_GT(size, 0u);
+  std::vector<char> data(size);
+  ASSERT_TRUE(GetFileVersionInfoW(INSTALL_EXE, 0, size, data.data()));
+  struct Value {
+    const wchar_t *name, *expected;
+  } values[] = {{L"FileDescription", L"Instalador Velacorte"},
+                {L"ProductName", L"Velacorte"},
+                {L"FileVersion", L"7.7.0.0"},
+                {L"ProductVersion", L"7.7.0.0"},
+                {L"CompanyName", L""},
+                {L"LegalCopyright", L""}};
+  for (const Value &value : values) {
+    wchar_t *text = nullptr;
+    UINT length = 0;
+    std::wstring path = std::wstring(L"\\StringFileInfo\\041604B0\\") + value.name;
+    ASSERT_TRUE(VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void **>(&text), &length)) << path;
+    EXPECT_EQ(std::wstring(text, wcsnlen(text, length)), value.expected) << path;
+  }
+  VS_FIXEDFILEINFO *fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00070007u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
 }
 
 TEST_F(EndToEnd, WindowClosedWithoutARunExits1602) {
@@ -632,6 +686,159 @@ TEST_F(EndToEnd, ArchiveThatCannotBeUnpackedIsFetchedAfreshByTheNextRun) {
   EXPECT_EQ(_wcsicmp(link_target(fs::path(desktop) / L"Velacorte Servidor.lnk").c_str(),
                      L"c:\\Velacorte\\VelacorteServidor.exe"),
             0);
+}
+
+const wchar_t kOwnLog[] = L"C:\\velacorte-testes\\registro da loja.log";
+
+using Unattended = EndToEnd;
+
+TEST_F(Unattended, LinesThatAreNotUnderstoodExit87AndChangeNothing) {
+  // Each holds /VERYSILENT, so no usage box waits for anybody.
+  const wchar_t *lines[] = {
+      L"/VERYSILENT",
+      L"/VERYSILENT /TIPO=servidor",
+      L"/VERYSILENT /TIPO=Servidor /COMPONENTES=firebird,java",
+      L"/VERYSILENT /TIPO=Servidor /TENTATIVAS=0",
+      L"/VERYSILENT /TIPO=Servidor /SILENT",
+      L"/VERYSILENT /TIPO=Servidor /LOG=",
+      L"/VERYSILENT /TIPO=Servidor \"/LOG=C:\\velacorte-testes\\registro da loja.log\" extra",
+      L"/VERYSILENT /TIPO=Servidor /TIPO=Estacao",
+      L"/VERYSILENT \"/TIPO=Servidor;del c:\\\"",
+  };
+  for (const wchar_t *line : lines) {
+    SCOPED_TRACE(testing::Message() << line);
+    EXPECT_EQ(run_install(line), 87u);
+    EXPECT_FALSE(fs::exists(L"c:\\Velacorte"));
+    EXPECT_FALSE(fs::exists(kOwnLog));
+    EXPECT_FALSE(fs::exists(kProgramLog));
+    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"VELACORTE"));
+  }
+  EXPECT_TRUE(service.log().empty());
+  EXPECT_EQ(run_install(L"/VERYSILENT /?"), 0u);
+  EXPECT_FALSE(fs::exists(L"c:\\Velacorte"));
+}
+
+TEST_F(Unattended, VerySilentServerRunWithEveryComponent) {
+  ASSERT_EQ(run_install(L"/verysilent /TIPO=Servidor /COMPONENTES=firebird,ultravnc,ibo,caminho,banco"), 0u);
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"},
+                 {"VelacorteServidor.exe", L"c:\\Velacorte"},
+                 {"midas.dll", system_folder},
+                 {"rave.dll", program_files + L"\\Velacorte"},
+                 {"Leia-me.txt", desktop},
+                 {"Parametros.dat", L"c:\\velacorte\\dados"},
+                 {"Utilitarios.exe", L"c:\\Velacorte\\Utilitarios"}});
+  EXPECT_EQ(contents(L"c:\\Velacorte\\Dados\\Velacorte6.fdb"), demo_contents("Velacorte6.fdb"));
+  EXPECT_EQ(registry_text(HKEY_CURRENT_USER, L"VELACORTE", L"Database"),
+            L"c:\\velacorte\\dados\\velacorte6.fdb");
+  EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"7.7.0.0");
+
+  // The setup programs got the switches that keep them from waiting for a person, each awaited in turn;
+  // regsvr32 shows no result box.
+  std::vector<ProgramEvent> events = read_program_log();
+  int previous_end = -1;
+  for (const wchar_t *setup :
+       {L"Firebird-2.5.2_x64.exe", L"UltraVNC_1.0.8.2_Setup.exe", L"IboConsoleSetup.exe"}) {
+    int start = find_event(events, setup, true);
+    ASSERT_GT(start, previous_end) << setup;
+    const std::wstring &command = events[start].command_line;
+    EXPECT_NE(command.find(L" /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP-"), std::wstring::npos) << command;
+    previous_end = find_event(events, setup, false, start);
+    ASSERT_GT(previous_end, start) << setup;
+  }
+  int registrations = 0;
+  for (int i = find_event(events, L"regsvr32.exe", true); i >= 0;
+       i = find_event(events, L"regsvr32.exe", true, i + 1), ++registrations)
+    EXPECT_NE(events[i].command_line.find(L" /s "), std::wstring::npos) << events[i].command_line;
+  EXPECT_EQ(registrations, 2);
+
+  std::string log = contents(kInstallLog);
+  EXPECT_NE(log.find(" modo sem operador: /VERYSILENT, tipo Servidor, tentativas 2\r\n"), std::string::npos);
+  EXPECT_NE(log.find(" fim: Concluído, 12 arquivos colocados, 0 não colocados\r\n"), std::string::npos);
+  EXPECT_EQ(log.find("perguntar"), std::string::npos);
+  EXPECT_EQ(log.find("mensagem"), std::string::npos);
+}
+
+TEST_F(Unattended, VerySilentWorkstationRunWritesItsOwnLog) {
+  fs::create_directories(L"C:\\velacorte-testes");
+  ASSERT_EQ(
+      run_install(L"/VERYSILENT /TIPO=Estação /COMPONENTES=caminho \"/LOG=" + std::wstring(kOwnLog) + L"\""),
+      0u);
+  expect_placed({{"VelacorteEstacao.exe", L"c:\\Velacorte"}, {"fbclient.dll", system_folder}});
+  expect_absent({{"Parametros.dat", L"c:\\velacorte\\dados"}, {"VelacorteServidor.exe", L"c:\\Velacorte"}});
+  EXPECT_EQ(registry_text(HKEY_CURRENT_USER, L"VELACORTE", L"Database"),
+            L"SERVIDOR:c:\\velacorte\\dados\\velacorte6.fdb");
+  EXPECT_EQ(find_event(read_program_log(), L"Firebird-2.5.2_x64.exe", true), -1);
+  EXPECT_FALSE(fs::exists(kInstallLog));
+  std::string log = contents(kOwnLog);
+  EXPECT_NE(log.find(" início: instalador 7.7.0.0, tipo Estação"), std::string::npos) << log.substr(0, 300);
+  EXPECT_NE(log.find(" fim: Concluído, "), std::string::npos);
+}
+
+TEST_F(Unattended, GivenUpDownloadAfterItsRoundsExits1603) {
+  struct Case {
+    const wchar_t *rounds_switch;
+    int attempts;
+    const char *last_answer;
+  } cases[] = {{L"", 6, "Não (sem operador, rodada 2 de 2)"},
+               {L" /TENTATIVAS=1", 3, "Não (sem operador, rodada 1 de 1)"}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.attempts);
+    clean_machine();
+    service.clear_log();
+    // Exactly the attempts that the rounds allow fail: one more would have succeeded.
+    service.fail("/site/arquivos/produto/1001.zip", c.attempts);
+    EXPECT_EQ(run_install(std::wstring(L"/VERYSILENT /TIPO=Servidor /COMPONENTES=") + c.rounds_switch),
+              1603u);
+    EXPECT_EQ(fetches("/site/arquivos/produto/1001.zip"), c.attempts);
+    expect_absent({{"Velacorte.exe", L"c:\\Velacorte"}});
+    expect_placed({{"VelacorteServidor.exe", L"c:\\Velacorte"}});
+    std::string log = contents(kInstallLog);
+    const std::string question = " perguntar \"Falha ao baixar o arquivo, tentar novamente?\": ";
+    EXPECT_NE(log.find(question + c.last_answer + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(
+        log.find("/site/arquivos/produto/1001.zip: tentativa " + std::to_string(c.attempts) + ", HTTP 500"),
+        std::string::npos);
+    EXPECT_NE(log.find(" mensagem (sem operador): Arquivos não instalados:  Velacorte.exe: baixar "),
+              std::string::npos);
+    EXPECT_NE(log.find(" fim: Concluído com falhas, 11 arquivos colocados, 1 não colocados\r\n"),
+              std::string::npos);
+  }
+}
+
+TEST_F(Unattended, FailureReportGoesToTheLog) {
+  service.fail("/servicos/wsdl/selectxml/selectxml.php", 1, 503);
+  EXPECT_EQ(run_install(L"/VERYSILENT /TIPO=Servidor"), 1603u);
+  std::string log = contents(kInstallLog);
+  EXPECT_NE(log.find(" fim: falha: Erro na execução do comando"), std::string::npos) << log;
+  EXPECT_NE(log.find(" mensagem (sem operador): Erro na execução do comando"), std::string::npos) << log;
+  EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// The window follows the run and nothing waits for a person: the run ends by itself.
+TEST_F(EndToEnd, SilentRunShowsTheWindowAndAsksNothing) {
+  service.fail("/site/arquivos/produto/1001.zip", 3);
+  bool shown = false, boxed = false;
+  DWORD code = run_install(L"/SILENT /TIPO=Servidor /COMPONENTES=ultravnc", [&] {
+    HWND form = FindWindowW(L"TForm1", L"Instalador Velacorte");
+    shown = shown || (form && IsWindowVisible(form));
+    boxed = boxed || FindWindowW(L"#32770", nullptr);
+  });
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(shown);
+  EXPECT_FALSE(boxed);
+  EXPECT_EQ(fetches("/site/arquivos/produto/1001.zip"), 4);
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
+  std::string log = contents(kInstallLog);
+  EXPECT_NE(log.find(" modo sem operador: /SILENT, tipo Servidor, tentativas 2\r\n"), std::string::npos);
+  EXPECT_NE(
+      log.find(
+          " perguntar \"Falha ao baixar o arquivo, tentar novamente?\": Sim (sem operador, rodada 1 de 2)"),
+      std::string::npos);
+  int vnc = find_event(read_program_log(), L"UltraVNC_1.0.8.2_Setup.exe", true);
+  ASSERT_GE(vnc, 0);
+  EXPECT_NE(read_program_log()[vnc].command_line.find(L"/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP-"),
+            std::wstring::npos);
 }
 
 } // namespace

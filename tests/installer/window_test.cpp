@@ -4,6 +4,7 @@
 #include "application.h"
 #include "capture.h"
 #include "message_box_watcher.h"
+#include "resource.h"
 #include "test_run.h"
 #include "text.h"
 #include "window_text.h"
@@ -75,6 +76,21 @@ TEST_F(Window, FrameIsCentredWithItsCaptionAndClientArea) {
   EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
   EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
   EXPECT_EQ(static_cast<COLORREF>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)), COLORREF(COLOR_BTNFACE + 1));
+}
+
+TEST_F(Window, CarriesTheProgramsOwnIcon) {
+  auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(form->Handle(), GCLP_HICON));
+  ASSERT_NE(icon, nullptr);
+  EXPECT_NE(icon, LoadIconW(nullptr, IDI_APPLICATION));
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(icon, &info));
+  BITMAP colour{};
+  GetObjectW(info.hbmColor, sizeof(colour), &colour);
+  EXPECT_EQ(colour.bmWidth, GetSystemMetrics(SM_CXICON));
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  EXPECT_NE(FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_INSTALLER), RT_GROUP_ICON),
+            nullptr);
 }
 
 TEST_F(Window, ControlsHaveTheirParentCaptionPlacementAndFont) {
