@@ -8,6 +8,7 @@
 
 #include "HttpClient.h"
 #include "install_log.h"
+#include "install_record.h"
 
 #include <windows.h>
 
@@ -51,6 +52,8 @@ public:
   HttpClient IdHTTP1;
   // Where every run reports what it did.
   InstallLog Log;
+  // What every run created, for the uninstaller.
+  InstallRecord Record;
 
   // The product version recorded in the uninstall entry.
   std::string versaoVelacorte;

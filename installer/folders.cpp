@@ -16,17 +16,21 @@ bool file_exists(const std::wstring &path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool create_folder(const std::wstring &path) {
+bool create_folder(const std::wstring &path, std::vector<std::wstring> *created) {
   if (path.empty())
     return false;
+  auto make = [created](const std::wstring &folder) {
+    if (CreateDirectoryW(folder.c_str(), nullptr) && created)
+      created->push_back(folder);
+  };
   // Every prefix that ends before a separator is a parent; "C:" and "" (the root) are skipped.
   for (size_t cut = path.find_first_of(L"\\/", 1); cut != std::wstring::npos;
        cut = path.find_first_of(L"\\/", cut + 1)) {
     std::wstring parent = path.substr(0, cut);
     if (parent.back() != L':')
-      CreateDirectoryW(parent.c_str(), nullptr);
+      make(parent);
   }
-  CreateDirectoryW(path.c_str(), nullptr);
+  make(path);
   return folder_exists(path);
 }
 
@@ -133,5 +137,5 @@ void TForm1::criaPastas() {
       L"C:\\SPED",
   };
   for (const wchar_t *folder : tree)
-    create_folder(folder);
+    Record.create_folder(folder);
 }

@@ -157,6 +157,7 @@ void configuration(TForm1 &form) {
 
 void completion(TForm1 &form, const RunOutcome &outcome) {
   form.criaChaveInstalacao(form.versaoVelacorte);
+  form.Record.save(form.Log);
   bool failures = outcome.ending() == RunEnding::CompletedWithFailures;
   const wchar_t *status = failures ? L"Concluído com falhas" : L"Concluído";
   // Shown once the run is back in the message loop, or behind the summary box.
