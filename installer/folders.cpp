@@ -2,6 +2,7 @@
 #include "folders.h"
 
 #include "Unit1.h"
+#include "product_folders.h"
 #include "text.h"
 
 #include <shlobj.h>
@@ -102,40 +103,6 @@ std::string TForm1::trata_local(const std::string &local) {
 }
 
 void TForm1::criaPastas() {
-  static const wchar_t *const tree[] = {
-      L"C:\\Velacorte\\Dados",
-      L"C:\\Velacorte\\Dados\\Fotos\\Clientes",
-      L"C:\\Velacorte\\Dados\\Fotos\\Dependentes",
-      L"C:\\Velacorte\\Dados\\Fotos\\Vendedores",
-      L"C:\\Velacorte\\nfce",
-      L"C:\\Velacorte\\nfce\\Schemas\\ve200",
-      L"C:\\Velacorte\\nfce\\Schemas\\ve300",
-      L"C:\\Velacorte\\nfce\\Schemas\\ve310",
-      L"C:\\Velacorte\\NFE2",
-      L"C:\\Velacorte\\NFE2\\Paf",
-      L"C:\\Velacorte\\NFE2\\Capicom",
-      L"C:\\Velacorte\\NFE2\\Certificados",
-      L"C:\\Velacorte\\NFE2\\Certificados\\Certificado Caixa",
-      L"C:\\Velacorte\\NFE2\\Certificados\\Chave_Publica_Nfe",
-      L"C:\\Velacorte\\NFE2\\DPEC",
-      L"C:\\Velacorte\\NFE2\\Report",
-      L"C:\\Velacorte\\NFE2\\Schemas\\ve200",
-      L"C:\\Velacorte\\NFE2\\Schemas\\ve300",
-      L"C:\\Velacorte\\NFE2\\Schemas\\ve310",
-      L"C:\\Velacorte\\NFE2\\Url",
-      L"C:\\Velacorte\\NFE2\\XML",
-      L"C:\\Velacorte\\NFE2\\XMLNFE",
-      L"C:\\Velacorte\\NFE2\\CONSNFE",
-      L"C:\\Velacorte\\NFE2\\INUTNFE",
-      L"C:\\Velacorte\\NFE2\\DPECNFE",
-      L"C:\\Velacorte\\NFE2\\PDF",
-      L"C:\\Velacorte\\BkpUpdate",
-      L"C:\\Velacorte\\BkpSNGPC",
-      L"C:\\Velacorte\\paf",
-      L"C:\\Velacorte\\ecfs",
-      L"C:\\Velacorte\\Febrafar",
-      L"C:\\SPED",
-  };
-  for (const wchar_t *folder : tree)
-    Record.create_folder(folder);
+  for (const char *folder : product::kFolderTree)
+    Record.create_folder(text::widen(folder));
 }
