@@ -14,6 +14,13 @@ void InstallRecord::file(const std::string &path, InstallLog &log) {
   entries_.push_back({manifest::Kind::File, path, digest->size, digest->sha256});
 }
 
+bool InstallRecord::placed(const std::string &path) const {
+  for (const manifest::Entry &entry : entries_)
+    if (entry.kind == manifest::Kind::File && text::lower_ascii(entry.path) == text::lower_ascii(path))
+      return true;
+  return false;
+}
+
 void InstallRecord::shortcut(const std::string &path) {
   entries_.push_back({manifest::Kind::Shortcut, path, 0, {}});
 }

@@ -24,6 +24,9 @@ public:
   // Creates the folder with any missing parents, recording each one it created; true when it exists.
   bool create_folder(const std::wstring &path);
 
+  // Whether this run placed a product file at `path` (any letter case).
+  bool placed(const std::string &path) const;
+
   // Merges this run's objects into the manifest file; the outcome goes to the log.
   void save(InstallLog &log);
 

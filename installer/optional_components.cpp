@@ -3,6 +3,7 @@
 
 #include "Unit1.h"
 #include "folders.h"
+#include "place_uninstaller.h"
 #include "run_outcome.h"
 #include "run_steps.h"
 #include "text.h"
@@ -156,6 +157,7 @@ void configuration(TForm1 &form) {
 }
 
 void completion(TForm1 &form, const RunOutcome &outcome) {
+  place_uninstaller(form);
   form.criaChaveInstalacao(form.versaoVelacorte);
   form.Record.save(form.Log);
   bool failures = outcome.ending() == RunEnding::CompletedWithFailures;

@@ -31,7 +31,10 @@ std::optional<FileDigest> file_digest(const std::wstring &path) {
   if (opened == INVALID_HANDLE_VALUE)
     return std::nullopt;
   std::unique_ptr<void, CloseHandle_> file(opened);
+  return file_digest_of(file.get());
+}
 
+std::optional<FileDigest> file_digest_of(void *file) {
   BCRYPT_ALG_HANDLE algorithm_handle = nullptr;
   if (!succeeded(BCryptOpenAlgorithmProvider(&algorithm_handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
     return std::nullopt;
@@ -45,7 +48,7 @@ std::optional<FileDigest> file_digest(const std::wstring &path) {
   std::vector<unsigned char> buffer(1 << 16);
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
       return std::nullopt;
     if (read == 0)
       break;

@@ -14,3 +14,5 @@ struct FileDigest {
 
 // Nothing when the file cannot be opened or read.
 std::optional<FileDigest> file_digest(const std::wstring &path);
+// The content of a file open for reading (a HANDLE), read from its current position.
+std::optional<FileDigest> file_digest_of(void *file);

@@ -100,8 +100,8 @@ Verdict path_verdict(const std::string &path) {
     bool drive_path = parts.size() >= 2 && parts[0].size() == 2 && parts[0][1] == ':' &&
                       std::isalpha(static_cast<unsigned char>(parts[0][0]));
     bool plain = drive_path && std::all_of(parts.begin() + 1, parts.end(), plain_component);
-    bool names_product_folder = parts.size() >= 2 && is_drive_c(parts[0]) &&
-                                text::fold_case(text::trim_controls(parts[1])).rfind("velacorte", 0) == 0;
+    bool names_product_folder =
+        parts.size() >= 2 && is_drive_c(parts[0]) && text::fold_case(parts[1]) == "velacorte";
     return plain && !names_product_folder ? Verdict::Shared : Verdict::Refused;
   }
   const std::string &first = below->front();

@@ -37,6 +37,7 @@ TEST(RemovalRules, PathsByTheirNameAlone) {
       {"C:\\windows\\system32\\capicom.dll", Verdict::Shared},
       {"C:\\Program Files (x86)\\Velacorte\\x.dll", Verdict::Shared},
       {"d:\\Velacorte\\Velacorte.exe", Verdict::Shared},
+      {"C:\\velacorte-testes\\x.txt", Verdict::Shared},
       // Names that say one thing and open another.
       {"c:\\Velacorte\\..\\windows\\system32\\kernel32.dll", Verdict::Refused},
       {"c:\\Velacorte\\NFE2\\..\\..\\windows\\win.ini", Verdict::Refused},
