@@ -718,6 +718,21 @@ TEST_F(EndToEnd, UninstallRemovesTheProductAndKeepsTheShopsDataThenAnInstallWork
   EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Uninstall.exe"));
 }
 
+TEST_F(EndToEnd, UninstallAsksFirstAndNoLeavesEverythingWith1602) {
+  {
+    InstallerDriver installer(INSTALL_EXE);
+    start_run(installer, L"Servidor", {false, false, false, false, false});
+    ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
+  }
+  RefusedStart asked = start_refused(L"c:\\Velacorte\\Uninstall.exe", IDNO);
+  EXPECT_EQ(asked.box.text, L"Deseja remover o Velacorte deste computador?");
+  EXPECT_EQ(asked.exit_code, 1602u);
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
+  EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Uninstall.exe"));
+  EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Install.manifest"));
+  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
 TEST_F(EndToEnd, UninstallRefusesWhileAPlacedProgramRuns) {
   {
     InstallerDriver installer(INSTALL_EXE);
