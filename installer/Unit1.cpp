@@ -183,6 +183,8 @@ void TForm1::btnInstalarClick(void *) {
     instalacao();
   } catch (const std::exception &failure) {
     Log.line(std::string("fim: falha: ") + failure.what());
+    // What the run placed before it failed is removed by the uninstaller as well.
+    Record.save(Log);
     throw application::NotedFailure(failure.what(), "Registro: " + text::narrow(Log.path()));
   }
 }

@@ -9,6 +9,7 @@
 #include "HttpClient.h"
 #include "answers.h"
 #include "install_log.h"
+#include "install_record.h"
 
 #include <windows.h>
 
@@ -54,6 +55,8 @@ public:
   InstallLog Log;
   // Who answers the run's questions: the operator, unless the run is unattended.
   Answers answers;
+  // What every run created, for the uninstaller.
+  InstallRecord Record;
 
   // The product version recorded in the uninstall entry.
   std::string versaoVelacorte;

@@ -2,6 +2,7 @@
 #include "folders.h"
 
 #include "Unit1.h"
+#include "product_folders.h"
 #include "text.h"
 
 #include <shlobj.h>
@@ -16,17 +17,21 @@ bool file_exists(const std::wstring &path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool create_folder(const std::wstring &path) {
+bool create_folder(const std::wstring &path, std::vector<std::wstring> *created) {
   if (path.empty())
     return false;
+  auto make = [created](const std::wstring &folder) {
+    if (CreateDirectoryW(folder.c_str(), nullptr) && created)
+      created->push_back(folder);
+  };
   // Every prefix that ends before a separator is a parent; "C:" and "" (the root) are skipped.
   for (size_t cut = path.find_first_of(L"\\/", 1); cut != std::wstring::npos;
        cut = path.find_first_of(L"\\/", cut + 1)) {
     std::wstring parent = path.substr(0, cut);
     if (parent.back() != L':')
-      CreateDirectoryW(parent.c_str(), nullptr);
+      make(parent);
   }
-  CreateDirectoryW(path.c_str(), nullptr);
+  make(path);
   return folder_exists(path);
 }
 
@@ -98,40 +103,6 @@ std::string TForm1::trata_local(const std::string &local) {
 }
 
 void TForm1::criaPastas() {
-  static const wchar_t *const tree[] = {
-      L"C:\\Velacorte\\Dados",
-      L"C:\\Velacorte\\Dados\\Fotos\\Clientes",
-      L"C:\\Velacorte\\Dados\\Fotos\\Dependentes",
-      L"C:\\Velacorte\\Dados\\Fotos\\Vendedores",
-      L"C:\\Velacorte\\nfce",
-      L"C:\\Velacorte\\nfce\\Schemas\\ve200",
-      L"C:\\Velacorte\\nfce\\Schemas\\ve300",
-      L"C:\\Velacorte\\nfce\\Schemas\\ve310",
-      L"C:\\Velacorte\\NFE2",
-      L"C:\\Velacorte\\NFE2\\Paf",
-      L"C:\\Velacorte\\NFE2\\Capicom",
-      L"C:\\Velacorte\\NFE2\\Certificados",
-      L"C:\\Velacorte\\NFE2\\Certificados\\Certificado Caixa",
-      L"C:\\Velacorte\\NFE2\\Certificados\\Chave_Publica_Nfe",
-      L"C:\\Velacorte\\NFE2\\DPEC",
-      L"C:\\Velacorte\\NFE2\\Report",
-      L"C:\\Velacorte\\NFE2\\Schemas\\ve200",
-      L"C:\\Velacorte\\NFE2\\Schemas\\ve300",
-      L"C:\\Velacorte\\NFE2\\Schemas\\ve310",
-      L"C:\\Velacorte\\NFE2\\Url",
-      L"C:\\Velacorte\\NFE2\\XML",
-      L"C:\\Velacorte\\NFE2\\XMLNFE",
-      L"C:\\Velacorte\\NFE2\\CONSNFE",
-      L"C:\\Velacorte\\NFE2\\INUTNFE",
-      L"C:\\Velacorte\\NFE2\\DPECNFE",
-      L"C:\\Velacorte\\NFE2\\PDF",
-      L"C:\\Velacorte\\BkpUpdate",
-      L"C:\\Velacorte\\BkpSNGPC",
-      L"C:\\Velacorte\\paf",
-      L"C:\\Velacorte\\ecfs",
-      L"C:\\Velacorte\\Febrafar",
-      L"C:\\SPED",
-  };
-  for (const wchar_t *folder : tree)
-    create_folder(folder);
+  for (const char *folder : product::kFolderTree)
+    Record.create_folder(text::widen(folder));
 }

@@ -127,7 +127,7 @@ void query_file_list(TForm1 &form, TDataXML &files) {
 void TForm1::instalacao() {
   Log.hide(kDefaultSenha);
   Log.line(run::run_header(*this));
-  create_folder(L"c:\\Velacorte");
+  Record.create_folder(L"c:\\Velacorte");
   seed_token_file();
   Log.hide(text::narrow(profile_text(L"SENHA")));
   EnableWindow(ComboBox1, FALSE);

@@ -3,6 +3,7 @@
 
 #include "Unit1.h"
 #include "folders.h"
+#include "place_uninstaller.h"
 #include "run_outcome.h"
 #include "run_steps.h"
 #include "text.h"
@@ -168,7 +169,9 @@ void configuration(TForm1 &form) {
 }
 
 void completion(TForm1 &form, const RunOutcome &outcome) {
+  place_uninstaller(form);
   form.criaChaveInstalacao(form.versaoVelacorte);
+  form.Record.save(form.Log);
   bool failures = outcome.ending() == RunEnding::CompletedWithFailures;
   const wchar_t *status = failures ? L"Concluído com falhas" : L"Concluído";
   // Shown once the run is back in the message loop, or behind the summary box.

@@ -97,7 +97,7 @@ std::optional<std::string> place_entry(TForm1 &form, const FileEntry &entry) {
   UnpackedFile unpacked{text::widen(kTemporary + entry.arquivo)};
   if (!is_full_path(folder))
     return "local \"" + entry.local + "\": pasta não encontrada";
-  if (!create_folder(text::widen(folder)))
+  if (!form.Record.create_folder(text::widen(folder)))
     return "criar pasta " + folder + ": não foi possível";
   std::string target = folder + (folder.back() == '\\' ? "" : "\\") + entry.arquivo;
   if (is_data_folder(folder))
@@ -106,6 +106,7 @@ std::optional<std::string> place_entry(TForm1 &form, const FileEntry &entry) {
   if (!CopyFileW(unpacked.path.c_str(), text::widen(target).c_str(), FALSE))
     return "copiar " + target + ": " + windows_error_text(GetLastError());
   form.Log.line("copiar " + target + ": ok");
+  form.Record.file(target, form.Log);
   if (!entry.atalho.empty())
     make_shortcut(form, entry.atalho, entry.nome_atalho);
   return std::nullopt;

@@ -70,5 +70,8 @@ bool TForm1::cria_atalho(const std::string &path_file_name, const std::string &n
     remove_file(with_separator(common_desktop) + link_name);
   if (file_exists(user_link))
     return false;
-  return file->Save(user_link.c_str(), FALSE) == S_OK;
+  if (file->Save(user_link.c_str(), FALSE) != S_OK)
+    return false;
+  Record.shortcut(text::narrow(user_link));
+  return true;
 }

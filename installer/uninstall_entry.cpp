@@ -64,5 +64,6 @@ void TForm1::criaChaveInstalacao(const std::string &Versao) {
   write_value(current.get(), L"VersionMajor", DWORD(0));
   // "VerisonMinor" is the name the product has always written; readers of the entry know it so.
   write_value(current.get(), L"VerisonMinor", DWORD(0));
+  Record.uninstall_entry(kEntryName);
   Log.line("gravar " + std::string(kEntryName) + ": 11 valores, DisplayVersion " + Versao + ", ok");
 }

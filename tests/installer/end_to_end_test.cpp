@@ -55,6 +55,13 @@ std::string demo_contents(const std::string &name) {
   return "Velacorte demo: " + name + "\r\n";
 }
 
+std::string text_of(const std::wstring &wide) {
+  std::string narrow;
+  for (wchar_t c : wide)
+    narrow += static_cast<char>(c < 0x80 ? c : '?');
+  return narrow;
+}
+
 std::string lower(std::string text) {
   for (char &c : text)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -65,15 +72,16 @@ const wchar_t kInstallLog[] = L"c:\\Velacorte\\Install.log";
 const wchar_t kHoldSetup[] = L"C:\\velacorte-testes\\segurar-setup";
 const wchar_t kSummaryStart[] = L"Arquivos não instalados:";
 
-// A program that holds `file` open without sharing, as the running product holds its own files.
+// A program that holds `file` open without sharing, as the running product holds its own files; the
+// stand-in, or a copy of it under the product's name.
 class FileHolder {
 public:
-  explicit FileHolder(const std::wstring &file) {
+  explicit FileHolder(const std::wstring &file, const std::wstring &program = STANDIN_EXE) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    std::wstring command = L"\"" + std::wstring(STANDIN_EXE) + L"\" segurar \"" + file + L"\"";
-    if (!CreateProcessW(STANDIN_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    std::wstring command = L"\"" + program + L"\" segurar \"" + file + L"\"";
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
       throw std::runtime_error("the stand-in does not start");
     // It holds the file once the file cannot be opened for writing any more.
     for (int tries = 0; tries < 200; ++tries, Sleep(50)) {
@@ -247,6 +255,27 @@ protected:
   queryd_test::QuerydServer service;
   std::wstring system_folder, desktop, program_files;
 };
+
+// Runs the uninstaller that the installer placed, with `switches`; its exit code, STILL_ACTIVE when it
+// had to be ended after two minutes.
+DWORD uninstall(const std::wstring &switches) {
+  std::wstring program = L"c:\\Velacorte\\Uninstall.exe";
+  std::wstring command = L"\"" + program + L"\" " + switches;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return GetLastError();
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.hProcess, &code);
+  else
+    TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
 
 int always(int button, const SeenBox &) {
   return button;
@@ -839,6 +868,133 @@ TEST_F(EndToEnd, SilentRunShowsTheWindowAndAsksNothing) {
   ASSERT_GE(vnc, 0);
   EXPECT_NE(read_program_log()[vnc].command_line.find(L"/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP-"),
             std::wstring::npos);
+}
+
+TEST_F(EndToEnd, UninstallRemovesTheProductAndKeepsTheShopsDataThenAnInstallWorksAgain) {
+  {
+    InstallerDriver installer(INSTALL_EXE);
+    start_run(installer, L"Servidor", {true, true, true, true, true});
+    ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
+    EXPECT_EQ(installer.close(), 0u);
+  }
+  ASSERT_TRUE(fs::exists(L"c:\\Velacorte\\Uninstall.exe"));
+  ASSERT_TRUE(fs::exists(L"c:\\Velacorte\\Install.manifest"));
+  // The operator changed one placed file after the install.
+  std::ofstream(L"c:\\Velacorte\\Relatorios\\Relatorios.rav", std::ios::app) << "ajuste da loja";
+
+  EXPECT_EQ(uninstall(L"/VERYSILENT"), 0u);
+
+  // Gone: the product's files, shortcuts and uninstall entry.
+  expect_absent({{"Velacorte.exe", L"c:\\Velacorte"},
+                 {"VelacorteServidor.exe", L"c:\\Velacorte"},
+                 {"Utilitarios.exe", L"c:\\Velacorte\\Utilitarios"},
+                 {"Install.manifest", L"c:\\Velacorte"}});
+  EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\Utilitarios"));
+  EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\NFE2\\PDF"));
+  for (const wchar_t *link : {L"Velacorte.lnk", L"Velacorte Servidor.lnk", L"Utilitários Velacorte.lnk"})
+    EXPECT_FALSE(fs::exists(fs::path(desktop) / link)) << link;
+  EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  // Kept: the data, the token file, the settings, what other programs share, the changed file.
+  const std::wstring data = L"c:\\velacorte\\dados";
+  expect_placed({{"Parametros.dat", data},
+                 {"Tabelas.dat", data},
+                 {"midas.dll", system_folder},
+                 {"rave.dll", program_files + L"\\Velacorte"},
+                 {"Leia-me.txt", desktop}});
+  EXPECT_EQ(contents(L"c:\\Velacorte\\Dados\\Velacorte6.fdb"), demo_contents("Velacorte6.fdb"));
+  EXPECT_TRUE(fs::exists(L"c:\\velacorte\\velacorte.ini"));
+  EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, L"VELACORTE"));
+  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kFirebirdKey));
+  EXPECT_TRUE(fs::exists(L"c:\\install\\IboConsoleSetup.exe"));
+  EXPECT_TRUE(fs::exists(system_folder + L"\\capicom.dll"));
+  EXPECT_EQ(contents(L"c:\\Velacorte\\Relatorios\\Relatorios.rav"),
+            demo_contents("Relatorios.rav") + "ajuste da loja");
+  std::string log = contents(kInstallLog);
+  EXPECT_NE(log.find("manter c:\\Velacorte\\Relatorios\\Relatorios.rav: alterado depois da instalação"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(lower(log).find("manter " + lower(text_of(system_folder)) + "\\midas.dll: compartilhado"),
+            std::string::npos)
+      << log;
+
+  InstallerDriver again(INSTALL_EXE);
+  start_run(again, L"Servidor", {false, false, false, false, false});
+  ASSERT_TRUE(again.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}, {"Relatorios.rav", L"c:\\Velacorte\\Relatorios"}});
+  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Uninstall.exe"));
+}
+
+TEST_F(EndToEnd, UninstallAsksFirstAndNoLeavesEverythingWith1602) {
+  {
+    InstallerDriver installer(INSTALL_EXE);
+    start_run(installer, L"Servidor", {false, false, false, false, false});
+    ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
+  }
+  RefusedStart asked = start_refused(L"c:\\Velacorte\\Uninstall.exe", IDNO);
+  EXPECT_EQ(asked.box.text, L"Deseja remover o Velacorte deste computador?");
+  EXPECT_EQ(asked.exit_code, 1602u);
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
+  EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Uninstall.exe"));
+  EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Install.manifest"));
+  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+TEST_F(EndToEnd, UninstallRefusesWhileAPlacedProgramRuns) {
+  {
+    InstallerDriver installer(INSTALL_EXE);
+    start_run(installer, L"Servidor", {false, false, false, false, false});
+    ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
+  }
+  // The product's program, running: a copy of the stand-in placed under its name, recorded as placed.
+  ASSERT_TRUE(CopyFileW(STANDIN_EXE, L"c:\\Velacorte\\VelacorteServidor.exe", FALSE));
+  fs::create_directories(L"C:\\velacorte-testes");
+  std::ofstream(L"C:\\velacorte-testes\\aberto") << "x";
+  {
+    FileHolder running(L"C:\\velacorte-testes\\aberto", L"c:\\Velacorte\\VelacorteServidor.exe");
+    EXPECT_EQ(uninstall(L"/SILENT"), 1603u);
+  }
+  EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Velacorte.exe"));
+  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_NE(contents(kInstallLog).find("recusado, c:\\Velacorte\\VelacorteServidor.exe em execução"),
+            std::string::npos);
+}
+
+TEST_F(EndToEnd, UninstallWithAHostileManifestTouchesNothingOutside) {
+  {
+    InstallerDriver installer(INSTALL_EXE);
+    start_run(installer, L"Servidor", {false, false, false, false, false});
+    ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
+  }
+  // Lines naming files elsewhere with their true size and digest, so that only the rules keep them.
+  fs::create_directories(L"C:\\velacorte-testes");
+  std::ofstream(L"C:\\velacorte-testes\\vitima.txt") << "abc";
+  const std::string digest = "\",\"size\":3,\"sha256\":"
+                             "\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\"}\n";
+  std::ofstream manifest(L"c:\\Velacorte\\Install.manifest", std::ios::binary | std::ios::trunc);
+  for (const char *path :
+       {"C:\\\\velacorte-testes\\\\vitima.txt", "c:\\\\Velacorte\\\\..\\\\velacorte-testes\\\\vitima.txt",
+        "c:\\\\Velacorte\\\\dados\\\\..\\\\..\\\\velacorte-testes\\\\vitima.txt"})
+    manifest << "{\"version\":1,\"kind\":\"file\",\"path\":\"" << path << digest;
+  manifest << "{\"version\":1,\"kind\":\"folder\",\"path\":\"C:\\\\velacorte-testes\"}\n"
+           << "{\"version\":1,\"kind\":\"shortcut\",\"path\":\"C:\\\\velacorte-testes\\\\vitima.txt\"}\n"
+           << "{\"version\":1,\"kind\":\"file\",\"pa";
+  manifest.close();
+
+  EXPECT_EQ(uninstall(L"/VERYSILENT"), 0u);
+
+  EXPECT_EQ(contents(L"C:\\velacorte-testes\\vitima.txt"), "abc");
+  EXPECT_EQ(contents(L"c:\\Velacorte\\Dados\\Parametros.dat"), demo_contents("Parametros.dat"));
+  // Without the run's own lines, the shortcuts and the entry still go, and files placed stay.
+  EXPECT_FALSE(fs::exists(fs::path(desktop) / L"Velacorte.lnk"));
+  EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
+  std::string log = contents(kInstallLog);
+  EXPECT_NE(log.find("Install.manifest linha 6: não lida"), std::string::npos) << log;
+  EXPECT_NE(log.find("manter C:\\velacorte-testes\\vitima.txt: compartilhado"), std::string::npos) << log;
+  EXPECT_NE(log.find("manter c:\\Velacorte\\..\\velacorte-testes\\vitima.txt: caminho recusado"),
+            std::string::npos)
+      << log;
 }
 
 } // namespace

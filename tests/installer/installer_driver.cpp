@@ -219,7 +219,7 @@ bool InstallerDriver::answer_one_box(int answer) {
   return false;
 }
 
-RefusedStart start_refused(const std::wstring &program) {
+RefusedStart start_refused(const std::wstring &program, int answer) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
@@ -238,8 +238,8 @@ RefusedStart start_refused(const std::wstring &program) {
     Sleep(200); // let the box finish its set-up
     refused.box.title = text_of(box);
     refused.box.text = text_of(GetDlgItem(box, 0xFFFF));
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
   }
   if (WaitForSingleObject(started.hProcess, 20000) == WAIT_TIMEOUT)
     TerminateProcess(started.hProcess, STILL_ACTIVE);

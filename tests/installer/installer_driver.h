@@ -66,13 +66,13 @@ private:
   HWND form = nullptr;
 };
 
-// A start of the program that it refuses with a message box before any window: the box, answered OK,
-// and the exit code.
+// A start of the program that it refuses or questions with a message box before any window: the box,
+// answered with `answer`, and the exit code.
 struct RefusedStart {
   SeenBox box;
   DWORD exit_code = STILL_ACTIVE;
 };
-RefusedStart start_refused(const std::wstring &program);
+RefusedStart start_refused(const std::wstring &program, int answer = IDOK);
 
 // The picture of a window as it shows on the screen, saved as a PNG file.
 bool save_screenshot(HWND window, const std::wstring &path);

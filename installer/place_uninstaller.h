@@ -1,0 +1,13 @@
+#pragma once
+
+class TForm1;
+
+namespace run {
+
+inline constexpr char kUninstallerPath[] = "c:\\Velacorte\\Uninstall.exe";
+
+// Writes the uninstaller that the program carries to "c:\Velacorte\Uninstall.exe", unless this run
+// placed a file of that name from the file list, which wins as any product file does.
+void place_uninstaller(TForm1 &form);
+
+} // namespace run

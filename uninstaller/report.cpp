@@ -1,0 +1,17 @@
+#include "report.h"
+
+namespace uninstall {
+
+std::string report_text(const std::vector<Kept> &kept, const std::string &log_path) {
+  std::string text = "O Velacorte foi removido deste computador.";
+  if (kept.empty())
+    return text;
+  text += "\n\nMantidos:";
+  for (size_t i = 0; i < kept.size() && i < kKeptShown; ++i)
+    text += "\n" + kept[i].object + ": " + kept[i].reason;
+  if (kept.size() > kKeptShown)
+    text += "\n... e mais " + std::to_string(kept.size() - kKeptShown) + " (ver " + log_path + ")";
+  return text;
+}
+
+} // namespace uninstall
