@@ -4,6 +4,14 @@
 set -euo pipefail
 export WINEPREFIX=${WINEPREFIX:-$PWD/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
+# Where a 32-bit Wine runs emulated (qemu-i386), qemu needs this much address space held back to map
+# Wine's shared user data; every 32-bit process a Wine program starts inherits it.
+export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
+# The 64-bit loader, when there is one, makes the prefix and starts every program: with wine32 present,
+# the `wine` script would route each start through the 32-bit loader first. A 32-bit program still gets
+# the 32-bit loader, which the 64-bit one starts for it.
+wine=wine
+[ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
 # No menu entries or .desktop files for the shortcuts that programs make: they would land in the home
 # folder.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
@@ -11,13 +19,13 @@ mkdir -p "$WINEPREFIX"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.velacorte-ready" ]; then
-    wineboot -i >/dev/null 2>&1 || true
+    "$wine" wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
     touch "$WINEPREFIX/.velacorte-ready"
   fi
   # VELACORTE_WINE_GRAPHICS=null: Wine's null graphics driver, for a prefix that runs with no display.
   if [ -n "${VELACORTE_WINE_GRAPHICS:-}" ] && [ ! -f "$WINEPREFIX/.velacorte-graphics" ]; then
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$VELACORTE_WINE_GRAPHICS" /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$VELACORTE_WINE_GRAPHICS" /f >/dev/null 2>&1
     wineserver -w || true
     touch "$WINEPREFIX/.velacorte-graphics"
   fi
@@ -30,4 +38,4 @@ mkdir -p "$WINEPREFIX"
     fi
   done
 ) 9>"$WINEPREFIX.lock"
-exec wine "$@"
+exec "$wine" "$@"
