@@ -1,5 +1,6 @@
 #include "install_manifest.h"
 
+#include "json_text.h"
 #include "text.h"
 
 #include <cstdio>
@@ -29,30 +30,6 @@ constexpr KindName kKinds[] = {
     {Kind::Folder, "folder"},
     {Kind::UninstallEntry, "uninstall_entry"},
 };
-
-void append_quoted(std::string &out, std::string_view value) {
-  static const char hex[] = "0123456789abcdef";
-  out += '"';
-  for (unsigned char c : value) {
-    switch (c) {
-    case '"':
-      out += "\\\"";
-      break;
-    case '\\':
-      out += "\\\\";
-      break;
-    default:
-      if (c < 0x20) {
-        out += "\\u00";
-        out += hex[c >> 4];
-        out += hex[c & 15];
-      } else {
-        out += static_cast<char>(c);
-      }
-    }
-  }
-  out += '"';
-}
 
 // A reader of the one shape the manifest uses: a flat object of texts and non-negative integers.
 class LineParser {
@@ -285,12 +262,12 @@ const char *kind_name(Kind kind) {
 
 std::string to_line(const Entry &entry) {
   std::string out = "{\"version\":" + std::to_string(kVersion) + ",\"kind\":";
-  append_quoted(out, kind_name(entry.kind));
+  json::append_string(out, kind_name(entry.kind));
   out += ",\"path\":";
-  append_quoted(out, entry.path);
+  json::append_string(out, entry.path);
   if (entry.kind == Kind::File) {
     out += ",\"size\":" + std::to_string(entry.size) + ",\"sha256\":";
-    append_quoted(out, entry.sha256);
+    json::append_string(out, entry.sha256);
   }
   out += '}';
   return out;

@@ -1,6 +1,7 @@
 #include "output_formats.h"
 
 #include "base64.h"
+#include "json_text.h"
 #include "text.h"
 
 #include <algorithm>
@@ -82,35 +83,6 @@ std::string csv_text(const std::string &value) {
     if (c == '"')
       out += '"';
     out += c;
-  }
-  return out + "\"";
-}
-
-std::string json_string(const std::string &value) {
-  std::string out = "\"";
-  for (char c : value) {
-    switch (c) {
-    case '"':
-      out += "\\\"";
-      break;
-    case '\\':
-      out += "\\\\";
-      break;
-    case '\n':
-      out += "\\n";
-      break;
-    case '\r':
-      out += "\\r";
-      break;
-    case '\t':
-      out += "\\t";
-      break;
-    default:
-      if (static_cast<unsigned char>(c) < 0x20)
-        out += hex_byte(static_cast<unsigned char>(c), "\\u00");
-      else
-        out += c;
-    }
   }
   return out + "\"";
 }
@@ -213,15 +185,15 @@ void write_json(std::ostream &out, const ResultTable &table) {
     out << (r ? ",\n" : "\n") << '{';
     for (size_t c = 0; c < table.names.size(); ++c) {
       const Cell &cell = table.rows[r][c];
-      out << (c ? "," : "") << json_string(table.names[c]) << ':';
+      out << (c ? "," : "") << json::quoted(table.names[c]) << ':';
       if (cell.kind == Cell::Kind::null)
         out << "null";
       else if (cell.kind == Cell::Kind::binary)
-        out << json_string(base64::encode(cell.bytes));
+        out << json::quoted(base64::encode(cell.bytes));
       else if (table.numeric[c] && json_number(cell.bytes))
         out << cell.bytes;
       else
-        out << json_string(cell.bytes);
+        out << json::quoted(cell.bytes);
     }
     out << '}';
   }
