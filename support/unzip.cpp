@@ -69,20 +69,23 @@ std::string parent_of(const std::string &relative) {
   return slash == std::string::npos ? std::string() : relative.substr(0, slash);
 }
 
+void append_failure(std::string &failures, const std::string &failure) {
+  failures += failures.empty() ? "" : "; ";
+  failures += failure;
+}
+
 bool move_back(const std::string &from, const std::string &to, std::string &failures) {
   try {
     replace_file(from, to);
     return true;
   } catch (const Exception &e) {
-    failures += failures.empty() ? "" : "; ";
-    failures += std::string(e.what()) + " from \"" + from + "\"";
+    append_failure(failures, std::string(e.what()) + " from \"" + from + "\"");
     return false;
   }
 }
 
 void note_left(const std::string &path, std::string &failures) {
-  failures += failures.empty() ? "" : "; ";
-  failures += "cannot remove the added file \"" + path + "\"";
+  append_failure(failures, "cannot remove the added file \"" + path + "\"");
 }
 
 // Undoes what a journal records, in reverse: each replaced file comes back from aside, each added
