@@ -146,8 +146,8 @@ TEST_F(QuerydTest, RepliesCarryStatusRowsAndDefinitions) {
        "000", "3"},
       {"select * from produtos where id = 99", "003", ""},
       {"update produtos set peso = 2 where id = 1", "000", "0"},
-      {"select * from tabela_que_falta", "002", ""},
-      {"select 1; select 2", "002", ""},
+      {"select * from tabela_que_falta", "102", ""},
+      {"select 1; select 2", "102", ""},
   };
   for (const Case &c : cases) {
     Call result = call(server, c.sql);
@@ -162,7 +162,7 @@ TEST_F(QuerydTest, RepliesCarryStatusRowsAndDefinitions) {
       EXPECT_EQ(std::string(root.child("select").attribute("rows").value()), c.rows) << c.sql;
       EXPECT_EQ(root.child("select").next_sibling(), root.child("fields")) << c.sql;
     }
-    if (c.codigo == "002") {
+    if (c.codigo == "102") {
       EXPECT_FALSE(std::string(root.select_node("status/mensagem").node().text().as_string()).empty());
     }
   }
@@ -228,7 +228,7 @@ TEST_F(QuerydTest, NullEmptyTextChangedRowsAndTheFailingStatement) {
   pugi::xml_document failed = parse(
       call(server, "select 1; update produtos set peso = 3; select * from nada; select 2", "1:1;script=S")
           .reply);
-  EXPECT_STREQ(failed.select_node("/retorno/status/codigo").node().text().as_string(), "002");
+  EXPECT_STREQ(failed.select_node("/retorno/status/codigo").node().text().as_string(), "102");
   EXPECT_EQ(failed.select_node("/retorno/status/instrucao").node().text().as_int(), 3);
   EXPECT_FALSE(failed.select_node("/retorno/script"));
 }
@@ -271,7 +271,7 @@ TEST_F(QuerydTest, RefusesWrongCredentialsAndSenha) {
   Call wrong = call(server, "select 1", "", "ABC");
   ASSERT_EQ(wrong.status, 200);
   pugi::xml_document doc = parse(wrong.reply);
-  EXPECT_STREQ(doc.select_node("/retorno/status/codigo").node().text().as_string(), "001");
+  EXPECT_STREQ(doc.select_node("/retorno/status/codigo").node().text().as_string(), "101");
   EXPECT_FALSE(doc.select_node("/retorno/select"));
 }
 
