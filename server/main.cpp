@@ -100,6 +100,7 @@ std::chrono::milliseconds seconds(const std::string &option, const std::string &
 
 Settings parse(int argc, char **argv) {
   Settings settings;
+  bool login_options = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> std::string {
@@ -154,16 +155,21 @@ Settings parse(int argc, char **argv) {
         bad_usage("--mariadb takes a socket path or HOST:PORT");
     } else if (arg == "--mariadb-user") {
       settings.mariadb_server.user = value();
+      login_options = true;
     } else if (arg == "--mariadb-password") {
       settings.mariadb_server.password = value();
+      login_options = true;
     } else if (arg == "--mariadb-database") {
       settings.mariadb_server.database = value();
+      login_options = true;
     } else {
       bad_usage("unknown argument " + arg);
     }
   }
   if (settings.mariadb && !settings.db.empty())
     bad_usage("--db and --mariadb name two databases; give one");
+  if (login_options && !settings.mariadb)
+    bad_usage("--mariadb-user, --mariadb-password and --mariadb-database need --mariadb");
   return settings;
 }
 

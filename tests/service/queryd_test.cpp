@@ -586,6 +586,30 @@ TEST(Queryd, OnMariadbTheDemoCatalogueAndTheServersOwnTypes) {
   EXPECT_EQ(queryd_test::mensagem(failed), "Table 'velacorte.tabela_que_falta' doesn't exist");
 }
 
+TEST(Queryd, MariadbOptionsAndAnUnreachableServerAreToldAtOnce) {
+  using namespace std::chrono_literals;
+  queryd_test::ScratchFolder folder("queryd_mariadb");
+  const std::string missing = folder / "nao-existe.sock";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string said;
+  } cases[] = {
+      {{"--mariadb", "db.example:99999"}, 2, "--mariadb takes a socket path or HOST:PORT"},
+      {{"--mariadb", ":3306"}, 2, "--mariadb takes a socket path or HOST:PORT"},
+      {{"--mariadb-user", "loja"}, 2, "need --mariadb"},
+      {{"--mariadb", missing, "--db", folder / "x.db"}, 2, "--db and --mariadb name two databases"},
+      {{"--mariadb", missing, "--mariadb-database", "loja"},
+       1,
+       "conectar ao MariaDB " + missing + " banco loja: "},
+  };
+  for (const Case &c : cases) {
+    std::string output;
+    EXPECT_EQ(queryd_test::run_to_end(c.arguments, 10s, output), c.status) << output;
+    EXPECT_NE(output.find(c.said), std::string::npos) << output;
+  }
+}
+
 TEST(Queryd, UsesAGivenDatabaseAndToken) {
   queryd_test::ScratchFolder folder("queryd_given");
   queryd_test::Options options{.demo = false, .db = folder / "given.db", .files = "", .token = "loja:chave"};
