@@ -23,12 +23,16 @@ Database::Lease Database::lease() {
   if (!idle_.empty()) {
     std::unique_ptr<SqlConnection> connection = std::move(idle_.back());
     idle_.pop_back();
+    leased_.push_back(connection.get());
+    lock.unlock();
     return Lease(*this, std::move(connection));
   }
   ++open_;
   lock.unlock();
   try {
-    return Lease(*this, open());
+    std::unique_ptr<SqlConnection> connection = open();
+    lend(connection.get());
+    return Lease(*this, std::move(connection));
   } catch (...) {
     lock.lock();
     --open_;
@@ -37,10 +41,16 @@ Database::Lease Database::lease() {
   }
 }
 
+void Database::lend(SqlConnection *connection) {
+  std::lock_guard lock(mutex_);
+  leased_.push_back(connection);
+}
+
 void Database::give_back(std::unique_ptr<SqlConnection> connection) {
   bool usable = connection->end_request();
   {
     std::lock_guard lock(mutex_);
+    std::erase(leased_, connection.get());
     if (usable)
       idle_.push_back(std::move(connection));
     else
@@ -61,6 +71,8 @@ void Database::stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    for (SqlConnection *connection : leased_)
+      connection->cancel();
   }
   returned_.notify_all();
 }

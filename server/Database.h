@@ -57,6 +57,7 @@ public:
 
 private:
   std::unique_ptr<SqlConnection> open();
+  void lend(SqlConnection *connection);
   void give_back(std::unique_ptr<SqlConnection> connection);
 
   ConnectionOpener opener_;
@@ -66,5 +67,6 @@ private:
   std::mutex mutex_;
   std::condition_variable returned_;
   std::vector<std::unique_ptr<SqlConnection>> idle_;
+  std::vector<SqlConnection *> leased_; // cancelled when the service stops
   std::size_t open_ = 0;
 };

@@ -13,6 +13,16 @@
 
 namespace {
 
+MYSQL *connect(MYSQL *db, const MariadbSettings &settings) {
+  unsigned timeout = 10;
+  mysql_options(db, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  mysql_options(db, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+  const char *host = settings.socket.empty() ? settings.host.c_str() : "localhost";
+  const char *socket = settings.socket.empty() ? nullptr : settings.socket.c_str();
+  return mysql_real_connect(db, host, settings.user.c_str(), settings.password.c_str(),
+                            settings.database.c_str(), settings.port, socket, 0);
+}
+
 // The character set number of binary strings (BLOB, BINARY, VARBINARY) in the server's metadata.
 constexpr unsigned binary_charset = 63;
 
@@ -60,27 +70,32 @@ std::string mariadb_place(const MariadbSettings &settings) {
 
 MariadbConnection::MariadbConnection(const MariadbSettings &settings, const StatementLimits &limits,
                                      const std::atomic<bool> &stopping)
-    : place_(mariadb_place(settings)), limits_(limits), stopping_(stopping) {
+    : settings_(settings), place_(mariadb_place(settings)), limits_(limits), stopping_(stopping) {
   db_ = mysql_init(nullptr);
   if (!db_)
     throw SqlError("conectar ao " + place_ + ": sem memória");
-  unsigned timeout = 10;
-  mysql_options(db_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-  mysql_options(db_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-  const char *host = settings.socket.empty() ? settings.host.c_str() : "localhost";
-  const char *socket = settings.socket.empty() ? nullptr : settings.socket.c_str();
-  if (!mysql_real_connect(db_, host, settings.user.c_str(), settings.password.c_str(),
-                          settings.database.c_str(), settings.port, socket, 0)) {
+  if (!connect(db_, settings)) {
     std::string message = mysql_error(db_);
     mysql_close(db_);
     throw SqlError("conectar ao " + place_ + ": " + message);
   }
+  thread_id_ = mysql_thread_id(db_);
   try {
     set_up_session();
   } catch (const SqlError &e) {
     mysql_close(db_);
     throw SqlError("conectar ao " + place_ + ": " + e.what());
   }
+}
+
+void MariadbConnection::cancel() {
+  // The connection that runs the statement waits for the server; another one asks the server to end it.
+  MYSQL *other = mysql_init(nullptr);
+  if (other && connect(other, settings_)) {
+    std::string kill = "KILL QUERY " + std::to_string(thread_id_);
+    mysql_real_query(other, kill.data(), kill.size());
+  }
+  mysql_close(other);
 }
 
 MariadbConnection::~MariadbConnection() {
@@ -98,6 +113,10 @@ void MariadbConnection::fail(const std::string &sql) {
   switch (mysql_errno(db_)) {
   case ER_STATEMENT_TIMEOUT:
     throw SqlError(statement_too_long(limits_.time, sql));
+  case ER_QUERY_INTERRUPTED:
+    if (stopping_.load())
+      throw SqlError("comando cancelado: o serviço está parando");
+    throw SqlError(mysql_error(db_));
   case CR_SERVER_GONE_ERROR:
   case CR_SERVER_LOST:
     throw SqlError(place_ + ": conexão perdida: " + mysql_error(db_));

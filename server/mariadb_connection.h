@@ -40,6 +40,7 @@ public:
   StatementResult run(const std::string &sql) override;
   void exec(const std::string &script) override;
   bool in_transaction() const override;
+  void cancel() override;
   const char *row_key_declaration() const override { return "INTEGER PRIMARY KEY AUTO_INCREMENT"; }
 
 private:
@@ -48,6 +49,8 @@ private:
   [[noreturn]] void fail(const std::string &sql);
 
   st_mysql *db_ = nullptr;
+  MariadbSettings settings_;
+  unsigned long thread_id_ = 0; // the server's id of this connection, for KILL QUERY
   std::string place_;
   const StatementLimits &limits_;
   const std::atomic<bool> &stopping_;

@@ -58,6 +58,10 @@ public:
   // Whether a transaction is open.
   virtual bool in_transaction() const = 0;
 
+  // Called from another thread when the service stops: ends the statement that runs now. An engine
+  // that watches the stop flag while it runs needs nothing more.
+  virtual void cancel() {}
+
   // The column of the sample tables' row number, filled by the engine when an insert leaves it out.
   virtual const char *row_key_declaration() const = 0;
 

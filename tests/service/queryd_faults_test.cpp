@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -207,6 +208,24 @@ TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
   EXPECT_EQ(server.stop(2000ms), 0);
   EXPECT_LT(since(start), 2000ms);
   endless_call.get();
+}
+
+TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRunsOnMariadb) {
+  const char *socket = std::getenv("VELACORTE_MARIADB_SOCKET");
+  ASSERT_TRUE(socket && *socket) << "VELACORTE_MARIADB_SOCKET: the test command names the fixture's socket";
+  QuerydServer server({.demo = false, .arguments = {"--mariadb", socket}});
+  auto sleeping_call = std::async(std::launch::async, [&] {
+    try {
+      return call(server, "select sleep(60) as s").status;
+    } catch (const std::exception &) {
+      return 0; // the connection ended with the server
+    }
+  });
+  std::this_thread::sleep_for(500ms);
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(server.stop(2000ms), 0);
+  EXPECT_LT(since(start), 2000ms);
+  sleeping_call.get();
 }
 
 TEST(QuerydStop, SigtermEndsTheServerWhileClientsHoldItsConnections) {
