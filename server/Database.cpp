@@ -1,7 +1,9 @@
 #include "Database.h"
 
-Database::Database(const std::string &path, const StatementLimits &limits, std::size_t connections)
-    : path_(path), limits_(limits), capacity_(connections < 1 ? 1 : connections) {
+#include <utility>
+
+Database::Database(ConnectionOpener opener, const StatementLimits &limits, std::size_t connections)
+    : opener_(std::move(opener)), limits_(limits), capacity_(connections < 1 ? 1 : connections) {
   // The first connection proves that the files can be opened, before anything is served.
   idle_.push_back(open());
   open_ = 1;
@@ -10,7 +12,7 @@ Database::Database(const std::string &path, const StatementLimits &limits, std::
 Database::~Database() = default;
 
 std::unique_ptr<SqlConnection> Database::open() {
-  return std::make_unique<SqlConnection>(path_, limits_, stopping_);
+  return opener_(limits_, stopping_);
 }
 
 Database::Lease Database::lease() {
@@ -21,12 +23,16 @@ Database::Lease Database::lease() {
   if (!idle_.empty()) {
     std::unique_ptr<SqlConnection> connection = std::move(idle_.back());
     idle_.pop_back();
+    leased_.push_back(connection.get());
+    lock.unlock();
     return Lease(*this, std::move(connection));
   }
   ++open_;
   lock.unlock();
   try {
-    return Lease(*this, open());
+    std::unique_ptr<SqlConnection> connection = open();
+    lend(connection.get());
+    return Lease(*this, std::move(connection));
   } catch (...) {
     lock.lock();
     --open_;
@@ -35,12 +41,20 @@ Database::Lease Database::lease() {
   }
 }
 
+void Database::lend(SqlConnection *connection) {
+  std::lock_guard lock(mutex_);
+  leased_.push_back(connection);
+}
+
 void Database::give_back(std::unique_ptr<SqlConnection> connection) {
-  if (connection->in_transaction())
-    connection->rollback();
+  bool usable = connection->end_request();
   {
     std::lock_guard lock(mutex_);
-    idle_.push_back(std::move(connection));
+    std::erase(leased_, connection.get());
+    if (usable)
+      idle_.push_back(std::move(connection));
+    else
+      --open_; // a lost connection is closed; the next lease opens a new one
   }
   returned_.notify_one();
 }
@@ -49,10 +63,16 @@ void Database::exec(const std::string &script) {
   lease()->exec(script);
 }
 
+std::string Database::row_key_declaration() {
+  return lease()->row_key_declaration();
+}
+
 void Database::stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    for (SqlConnection *connection : leased_)
+      connection->cancel();
   }
   returned_.notify_all();
 }

@@ -12,16 +12,17 @@
 
 namespace {
 
-// Status codes of failure replies.
-constexpr const char *senha_refused = "001";
-constexpr const char *sql_failed = "002";
+// Status codes of failure replies, well away from the client's own error numbers.
+constexpr const char *senha_refused = "101";
+constexpr const char *sql_failed = "102";
 
 struct Options {
   bool script = false;
   bool zip = false;
 };
 
-// "1:1;rede_id=...;ms=...;script=S;zip=S": only script and zip change the answer here.
+// "1:1;rede_id=...;ms=...;script=S;zip=S": only script and zip change the answer here (what the
+// service accepts is checked with the request).
 Options parse_options(const std::string &options) {
   Options parsed;
   size_t start = 0;
@@ -89,13 +90,13 @@ std::string QueryService::run(const std::string &sql, bool script_mode) {
           return reply::failure(sql_failed, e.what(), results.size() + 1);
         }
       }
-      answer = reply::script(results);
+      answer = reply::script(results, encoding_);
     } else {
       StatementResult result = connection->run(sql);
       std::optional<long long> last_id;
       if (begins_with_insert(sql))
         last_id = result.last_id;
-      answer = reply::single(result, last_id);
+      answer = reply::single(result, last_id, encoding_);
     }
     // A success is answered only for what is committed.
     if (connection->in_transaction())

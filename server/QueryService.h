@@ -3,6 +3,7 @@
 // The query service's operation: checks the per-day password, runs the SQL and writes the reply.
 
 #include "Database.h"
+#include "reply_document.h"
 
 #include <ctime>
 #include <string>
@@ -10,7 +11,9 @@
 
 class QueryService {
 public:
-  explicit QueryService(Database &database) : database_(database) {}
+  explicit QueryService(Database &database,
+                        reply::TextEncoding encoding = reply::TextEncoding::utf8_with_mark)
+      : database_(database), encoding_(encoding) {}
 
   // The reply bytes for one selectxml call, compressed and in base64 when the options ask for it.
   std::string selectxml(const std::string &senha, const std::string &sql, const std::string &options);
@@ -19,6 +22,7 @@ private:
   std::string run(const std::string &sql, bool script_mode);
 
   Database &database_;
+  reply::TextEncoding encoding_;
 };
 
 // The per-day password for the local date of `when`: "ddmmyyyy" read as a decimal number, in

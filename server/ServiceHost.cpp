@@ -3,8 +3,10 @@
 #include "Exception.h"
 #include "base64.h"
 #include "downloads.h"
+#include "request_checks.h"
 #include "soap_envelope.h"
 #include "uwsselectxml.h"
+#include "xml_text.h"
 
 #include <httplib.h>
 
@@ -44,15 +46,6 @@ void answer_fault(httplib::Response &res, int status, const std::string &code, c
   res.set_content(soap::write_fault(code, text), soap::envelope_content_type);
 }
 
-std::string part(const soap::Message &message, const std::string &name, size_t position) {
-  for (const auto &[part_name, value] : message.parts)
-    if (part_name == name)
-      return value;
-  if (position < message.parts.size())
-    return message.parts[position].second;
-  throw Exception("parâmetro \"" + name + "\" ausente");
-}
-
 // Whether the request carries Basic credentials equal to `credentials`.
 bool authorised(const httplib::Request &req, const std::string &credentials) {
   std::string header = req.get_header_value("Authorization");
@@ -67,32 +60,6 @@ std::string session_cookie() {
   std::ostringstream id;
   id << std::hex << static_cast<unsigned>(std::time(nullptr)) << ++counter;
   return "velacorte_sessao=" + id.str() + "; Path=/";
-}
-
-std::string xml_escaped(const std::string &text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    case '"':
-      out += "&quot;";
-      break;
-    case '\'':
-      out += "&apos;";
-      break;
-    default:
-      out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
-  }
-  return out;
 }
 
 void answer_text(httplib::Response &res, int status, const std::string &text) {
@@ -183,7 +150,7 @@ std::string service_wsdl(const std::string &address) {
   <service name="server.Validador">
     <port name="server.ValidadorPort" binding="tns:server.ValidadorBinding">
       <soap:address location=")" +
-         xml_escaped(address) + R"("/>
+         xml_text::escaped(address, xml_text::Place::attribute) + R"("/>
     </port>
   </service>
 </definitions>
@@ -244,31 +211,29 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
     control.record(logged_request(req, res.status));
   });
 
-  server.Post(service_path, [&service, credentials = settings.credentials](const httplib::Request &req,
-                                                                           httplib::Response &res) {
+  server.Post(service_path, [&service, credentials = settings.credentials, strict = !settings.lenient](
+                                const httplib::Request &req, httplib::Response &res) {
     if (!authorised(req, credentials)) {
       res.status = 401;
       res.set_header("WWW-Authenticate", "Basic realm=\"velacorte\"");
       res.set_content("Acesso negado\n", "text/plain");
       return;
     }
-    soap::Message call;
-    std::string senha, sql, options;
+    SelectxmlCall call;
     try {
-      call = soap::read_envelope(req.body);
-      if (call.operation != "selectxml")
-        throw Exception("operação desconhecida: " + call.operation);
-      senha = part(call, "senha", 0);
-      sql = part(call, "sql", 1);
-      options = part(call, "options", 2);
+      std::optional<std::string> soap_action;
+      if (req.has_header("SOAPAction"))
+        soap_action = req.get_header_value("SOAPAction");
+      call = read_selectxml_call(
+          {soap_action ? &*soap_action : nullptr, req.get_header_value("Content-Type"), req.body}, strict);
     } catch (const std::bad_alloc &) {
       return answer_fault(res, 500, "SOAP-ENV:Server", "selectxml: sem memória para ler o pedido");
     } catch (const std::exception &e) {
       return answer_fault(res, 500, "SOAP-ENV:Client", e.what());
     }
-    request_sql = sql.substr(0, 400); // the log keeps 80 characters of it
+    request_sql = call.sql.substr(0, 400); // the log keeps 80 characters of it
     try {
-      std::string reply = service.selectxml(senha, sql, options);
+      std::string reply = service.selectxml(call.senha, call.sql, call.options);
       soap::Message answer{ValidadorRegistration::Namespace,
                            "selectxmlResponse",
                            {{"return", soap::bytes_to_latin1_text(reply)}}};

@@ -20,6 +20,7 @@ struct HostSettings {
   std::string credentials;     // the token as clients send it, "ID:SENHA"
   std::filesystem::path files; // the download host's folder; empty: no downloads
   bool control = false;        // serve /_control/*, to requests that carry the credentials
+  bool lenient = false;        // take selectxml requests that the maker's service would refuse
   ConnectionLimits connections;
 };
 

@@ -60,10 +60,13 @@ void write_archive(const std::filesystem::path &path, const std::vector<ZipEntry
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-const char *sample_table = R"(
+// `row_key`: the engine's declaration of a row number that an insert may leave out.
+std::string sample_table(const std::string &row_key) {
+  return R"(
 DROP TABLE IF EXISTS produtos;
 CREATE TABLE produtos (
-  id INTEGER PRIMARY KEY, codigo BIGINT, descricao VARCHAR(40), unidade CHAR(2), preco DECIMAL(10,2),
+  id )" + row_key +
+         R"(, codigo BIGINT, descricao VARCHAR(40), unidade CHAR(2), preco DECIMAL(10,2),
   peso DOUBLE, validade DATE, cadastro DATETIME, hora TIME, ativo TINYINT, observacao TEXT, foto BLOB);
 INSERT INTO produtos VALUES
   (1, 7891000100103, 'Dipirona 500mg', 'CX', 12.5, 0.25, '2026-03-31', '2024-01-15 08:30:00', '08:30:00', 1,
@@ -72,6 +75,7 @@ INSERT INTO produtos VALUES
    NULL, NULL),
   (3, 7891058001155, 'Vitamina C', 'UN', 23, 0.1, NULL, '2024-03-01 00:00:00', '00:00:00', 0, '', X'');
 )";
+}
 
 } // namespace
 
@@ -91,7 +95,7 @@ void build_demo_catalogue(Database &database, const std::filesystem::path &files
                   {{entry.arquivo, stand_in(entry.arquivo)}});
   }
   database.exec(script);
-  database.exec(sample_table);
+  database.exec(sample_table(database.row_key_declaration()));
 
   std::filesystem::path instaladores = files / "instaladores";
   write_archive(instaladores / "Velacorte6.zip", {{"Velacorte6.fdb", stand_in("Velacorte6.fdb")}});

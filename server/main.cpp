@@ -4,7 +4,9 @@
 #include "QueryService.h"
 #include "ServiceHost.h"
 #include "demo_catalogue.h"
+#include "mariadb_connection.h"
 #include "request_control.h"
+#include "sqlite_connection.h"
 #include "stop_signals.h"
 
 #include <atomic>
@@ -24,10 +26,12 @@ constexpr const char *usage =
     R"(usage: velacorte-queryd [--listen ADDR] [--port N] [--port-file FILE] [--db FILE] [--files FOLDER]
                         [--token ID:SENHA] [--demo] [--log FILE] [--control] [--public-address HOST]
                         [--statement-timeout SECONDS] [--max-body BYTES] [--max-reply BYTES]
-                        [--read-deadline SECONDS] [--workers N] [--queue N] [--help]
+                        [--read-deadline SECONDS] [--workers N] [--queue N] [--lenient] [--latin1]
+                        [--mariadb SOCKET|HOST:PORT [--mariadb-user USER] [--mariadb-password PASSWORD]
+                         [--mariadb-database NAME]] [--help]
 
 Runs the query service (SOAP selectxml at /servicos/wsdl/selectxml/selectxml.php, WSDL at ?wsdl)
-and the download host (GET /site/arquivos/... from FOLDER) on SQLite.
+and the download host (GET /site/arquivos/... from FOLDER) on SQLite, or on a MariaDB server.
 
   --listen ADDR          address to listen on (default 127.0.0.1)
   --port N               port (default 0: a free one); the first line on stdout names it
@@ -47,6 +51,14 @@ and the download host (GET /site/arquivos/... from FOLDER) on SQLite.
   --read-deadline S      close a connection whose request has not arrived whole in S seconds (default 10)
   --workers N            requests served at once (default 32)
   --queue N              connections that wait for a worker; more are answered 503 (default 64)
+  --lenient              take requests that the maker's service refuses (no or another SOAPAction,
+                         another Content-Type or namespace, parameters by position, unknown options)
+  --latin1               send text columns as ISO-8859-1 bytes without a byte-order mark
+  --mariadb ADDRESS      run the SQL on the MariaDB server at a socket path or HOST:PORT, instead of
+                         SQLite (--db); schema "sistema" is the server's database of that name
+  --mariadb-user USER    (default root)
+  --mariadb-password P   (default none)
+  --mariadb-database DB  the database of unqualified names (default velacorte)
   --help                 show this text
 )";
 
@@ -63,6 +75,10 @@ struct Settings {
   std::string public_address;
   StatementLimits statements;
   ConnectionLimits connections;
+  bool lenient = false;
+  bool latin1 = false;
+  bool mariadb = false;
+  MariadbSettings mariadb_server;
 };
 
 [[noreturn]] void bad_usage(const std::string &message) {
@@ -84,6 +100,7 @@ std::chrono::milliseconds seconds(const std::string &option, const std::string &
 
 Settings parse(int argc, char **argv) {
   Settings settings;
+  bool login_options = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> std::string {
@@ -128,10 +145,31 @@ Settings parse(int argc, char **argv) {
       settings.connections.workers = static_cast<std::size_t>(number(arg, value(), 1, 1024));
     } else if (arg == "--queue") {
       settings.connections.queue = static_cast<std::size_t>(number(arg, value(), 0, 100000));
+    } else if (arg == "--lenient") {
+      settings.lenient = true;
+    } else if (arg == "--latin1") {
+      settings.latin1 = true;
+    } else if (arg == "--mariadb") {
+      settings.mariadb = true;
+      if (!read_mariadb_address(value(), settings.mariadb_server))
+        bad_usage("--mariadb takes a socket path or HOST:PORT");
+    } else if (arg == "--mariadb-user") {
+      settings.mariadb_server.user = value();
+      login_options = true;
+    } else if (arg == "--mariadb-password") {
+      settings.mariadb_server.password = value();
+      login_options = true;
+    } else if (arg == "--mariadb-database") {
+      settings.mariadb_server.database = value();
+      login_options = true;
     } else {
       bad_usage("unknown argument " + arg);
     }
   }
+  if (settings.mariadb && !settings.db.empty())
+    bad_usage("--db and --mariadb name two databases; give one");
+  if (login_options && !settings.mariadb)
+    bad_usage("--mariadb-user, --mariadb-password and --mariadb-database need --mariadb");
   return settings;
 }
 
@@ -188,6 +226,19 @@ void warn_when_exposed(const Settings &settings, const std::filesystem::path &fi
   std::cerr << std::endl;
 }
 
+// The connections of the database that the settings name.
+ConnectionOpener opener(const Settings &settings, const std::optional<TemporaryFolder> &temporary) {
+  if (settings.mariadb)
+    return
+        [server = settings.mariadb_server](const StatementLimits &limits, const std::atomic<bool> &stopping) {
+          return std::make_unique<MariadbConnection>(server, limits, stopping);
+        };
+  std::string db = settings.db.empty() ? (temporary->path() / "queryd.db").string() : settings.db;
+  return [db](const StatementLimits &limits, const std::atomic<bool> &stopping) {
+    return std::make_unique<SqliteConnection>(db, limits, stopping);
+  };
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -200,17 +251,18 @@ int main(int argc, char **argv) {
     if (!settings.files.empty() && !std::filesystem::is_directory(settings.files, error))
       throw std::runtime_error("--files " + settings.files + ": no such folder");
     std::optional<TemporaryFolder> temporary;
-    if (settings.db.empty() || (settings.files.empty() && settings.demo))
+    if ((settings.db.empty() && !settings.mariadb) || (settings.files.empty() && settings.demo))
       temporary.emplace();
     std::filesystem::path files = settings.files;
     if (files.empty() && settings.demo)
       std::filesystem::create_directory(files = temporary->path() / "files");
-    std::string db = settings.db.empty() ? (temporary->path() / "queryd.db").string() : settings.db;
 
-    Database database(db, settings.statements);
-    QueryService service(database);
+    Database database(opener(settings, temporary), settings.statements);
+    QueryService service(database,
+                         settings.latin1 ? reply::TextEncoding::latin1 : reply::TextEncoding::utf8_with_mark);
     RequestControl control(settings.log);
-    ServiceHost host(service, control, {settings.token, files, settings.control, settings.connections});
+    ServiceHost host(service, control,
+                     {settings.token, files, settings.control, settings.lenient, settings.connections});
     StopSignalWatcher watcher([&] {
       stop_signalled = true;
       control.stop_holding();
@@ -225,6 +277,8 @@ int main(int argc, char **argv) {
                 << ": the address is not available or another server has the port\n";
       return 1;
     }
+    if (settings.demo && settings.mariadb)
+      database.exec("CREATE DATABASE IF NOT EXISTS sistema");
     if (settings.demo)
       build_demo_catalogue(database, files,
                            "http://" + public_address(settings) + ":" + std::to_string(port));

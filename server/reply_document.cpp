@@ -1,6 +1,8 @@
 #include "reply_document.h"
 
 #include "base64.h"
+#include "text.h"
+#include "xml_text.h"
 
 #include <cctype>
 
@@ -8,33 +10,6 @@ namespace reply {
 namespace {
 
 constexpr const char *header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-
-void append_escaped(std::string &out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    case '"':
-      out += "&quot;";
-      break;
-    case '\r':
-      out += "&#13;";
-      break;
-    default:
-      if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t')
-        out += ' ';
-      else
-        out += c;
-    }
-  }
-}
 
 // A column name as an element name: letters, digits, "_", "-" and "." kept, anything else "_".
 std::string element_name(const std::string &column) {
@@ -55,23 +30,39 @@ bool plain_ascii(const std::string &bytes) {
   return true;
 }
 
-std::string encoded_value(const std::string &bytes, int tipo) {
+// UTF-8 text as ISO-8859-1 bytes, '?' for a character beyond it; bytes that are not UTF-8 unchanged.
+std::string latin1_bytes(const std::string &utf8) {
+  if (!text::is_valid_utf8(utf8))
+    return utf8;
+  std::string out;
+  for (char16_t unit : text::utf8_to_utf16(utf8))
+    if (unit < 0xD800 || unit > 0xDBFF) // one '?' for the two halves of a surrogate pair
+      out += unit <= 0xFF ? static_cast<char>(unit) : '?';
+  return out;
+}
+
+std::string encoded_value(const std::string &bytes, const ResultColumn &column, TextEncoding encoding) {
+  const int tipo = column.type.tipo;
+  const bool latin1 = encoding == TextEncoding::latin1;
   // An empty element is NULL; an empty text goes as the byte-order mark alone, which decodes to it.
+  // A Latin-1 service has no mark to send: its empty text is an empty element, as NULL.
   if (carries_base64(tipo) && bytes.empty())
-    return base64::encode("\xEF\xBB\xBF");
+    return latin1 ? "" : base64::encode("\xEF\xBB\xBF");
   // Blobs go out base64-encoded twice: field access decodes every 252-254 value once, and the
   // in-memory table loader (ClienteDataSet) decodes a blob's text once more into its bytes.
   if (tipo == 252)
     return base64::encode(base64::encode(bytes));
-  if (carries_base64(tipo))
-    return base64::encode(plain_ascii(bytes) ? bytes : "\xEF\xBB\xBF" + bytes);
-  return bytes;
+  if (!carries_base64(tipo))
+    return bytes;
+  if (plain_ascii(bytes) || column.binary)
+    return base64::encode(bytes);
+  return base64::encode(latin1 ? latin1_bytes(bytes) : "\xEF\xBB\xBF" + bytes);
 }
 
 void append_status(std::string &out, const std::string &codigo, const std::string &mensagem,
                    std::optional<long long> last_id, std::optional<size_t> statement = std::nullopt) {
   out += "<status><codigo>" + codigo + "</codigo><mensagem>";
-  append_escaped(out, mensagem);
+  xml_text::append_escaped(out, mensagem);
   out += "</mensagem>";
   if (last_id)
     out += "<last_id>" + std::to_string(*last_id) + "</last_id>";
@@ -80,7 +71,7 @@ void append_status(std::string &out, const std::string &codigo, const std::strin
   out += "</status>";
 }
 
-void append_result(std::string &out, const StatementResult &result) {
+void append_result(std::string &out, const StatementResult &result, TextEncoding encoding) {
   if (!result.is_query) {
     out += "<select rows=\"0\" afetados=\"" + std::to_string(result.changes) + "\"/><fields/>";
     return;
@@ -97,7 +88,7 @@ void append_result(std::string &out, const StatementResult &result) {
         continue;
       }
       out += "<" + names[c] + ">";
-      append_escaped(out, encoded_value(*row[c], result.columns[c].type.tipo));
+      xml_text::append_escaped(out, encoded_value(*row[c], result.columns[c], encoding));
       out += "</" + names[c] + ">";
     }
     out += "</row>";
@@ -111,26 +102,26 @@ void append_result(std::string &out, const StatementResult &result) {
 
 } // namespace
 
-std::string single(const StatementResult &result, std::optional<long long> last_id) {
+std::string single(const StatementResult &result, std::optional<long long> last_id, TextEncoding encoding) {
   std::string out = header;
   out += "<retorno>";
   if (result.is_query && result.rows.empty()) {
     append_status(out, "003", "", last_id);
   } else {
     append_status(out, "000", "", last_id);
-    append_result(out, result);
+    append_result(out, result, encoding);
   }
   out += "</retorno>";
   return out;
 }
 
-std::string script(const std::vector<StatementResult> &results) {
+std::string script(const std::vector<StatementResult> &results, TextEncoding encoding) {
   std::string out = header;
   out += "<retorno>";
   append_status(out, "000", "", std::nullopt);
   for (const StatementResult &result : results) {
     out += "<script>";
-    append_result(out, result);
+    append_result(out, result, encoding);
     out += "</script>";
   }
   out += "</retorno>";

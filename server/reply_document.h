@@ -10,13 +10,19 @@
 
 namespace reply {
 
+// How values of text columns (type codes 253 and 254) that are not plain ASCII go out: UTF-8 after a
+// byte-order mark, or ISO-8859-1 bytes without one, as a service on a Latin-1 database sends them.
+enum class TextEncoding { utf8_with_mark, latin1 };
+
 // "000" with the result set of one statement; "003" when a query found no rows. `last_id` is given
 // for an INSERT.
-std::string single(const StatementResult &result, std::optional<long long> last_id);
+std::string single(const StatementResult &result, std::optional<long long> last_id,
+                   TextEncoding encoding = TextEncoding::utf8_with_mark);
 
 // "000" with one "script" element per statement. A statement without columns has an empty result set
 // whose rows element tells in "afetados" how many rows it changed.
-std::string script(const std::vector<StatementResult> &results);
+std::string script(const std::vector<StatementResult> &results,
+                   TextEncoding encoding = TextEncoding::utf8_with_mark);
 
 // A failure: any status code but "000" and "003", and its message; in a script, the number of the
 // statement that failed, counted from 1 (those before it ran).

@@ -1,13 +1,10 @@
 #pragma once
 
-// One SQLite connection of the query service: the database file in WAL mode with the schema "sistema"
-// attached, the NOW() function, and the guards that every client statement runs under (a time limit,
-// a size limit on its rows, and an authorizer that keeps clients away from other files and from the
-// settings that the connection keeps for later requests).
+// One connection of the query service to its database, whichever engine holds it. Every client
+// statement runs under the same guards: a time limit and a size limit on its rows.
 
 #include "column_types.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -15,11 +12,10 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
-
 struct ResultColumn {
   std::string name;
   ColumnType type;
+  bool binary = false; // bytes without a character set (BLOB, BINARY), never re-encoded
 };
 
 // The outcome of one statement. A statement that yields no columns (INSERT, UPDATE, CREATE...) has
@@ -44,39 +40,36 @@ struct StatementLimits {
 
 class SqlConnection {
 public:
-  // `stopping`, once true, cancels the statement that runs and every later one.
-  SqlConnection(const std::string &path, const StatementLimits &limits, const std::atomic<bool> &stopping);
-  ~SqlConnection();
-  SqlConnection(const SqlConnection &) = delete;
-  SqlConnection &operator=(const SqlConnection &) = delete;
+  virtual ~SqlConnection() = default;
 
   // Begins the statements of one request: their rows share one size limit.
   void start_request() { reply_bytes_ = 0; }
 
+  // Ends a request: what it left open is undone and the connection is ready for the next one; false
+  // when the connection is lost and must not be used again.
+  virtual bool end_request() = 0;
+
   // Runs exactly one client statement; trailing blanks and one final ";" are allowed.
-  StatementResult run(const std::string &sql);
+  virtual StatementResult run(const std::string &sql) = 0;
 
   // Runs a script of statements without results, unguarded (setting up a catalogue).
-  void exec(const std::string &script);
+  virtual void exec(const std::string &script) = 0;
 
-  // Whether a transaction is open, and its rollback.
-  bool in_transaction() const;
-  void rollback();
+  // Whether a transaction is open.
+  virtual bool in_transaction() const = 0;
+
+  // Called from another thread when the service stops: ends the statement that runs now. An engine
+  // that watches the stop flag while it runs needs nothing more.
+  virtual void cancel() {}
+
+  // The column of the sample tables' row number, filled by the engine when an insert leaves it out.
+  virtual const char *row_key_declaration() const = 0;
+
+protected:
+  // Counts `bytes` of rows against the request's limit; fails past it.
+  void count_reply_bytes(std::size_t bytes, const StatementLimits &limits);
 
 private:
-  // Called by SQLite: whether the running statement is past its limit or the service is stopping.
-  static int progress(void *self);
-  static int busy(void *self, int attempts);
-  static int authorize(void *self, int action, const char *, const char *, const char *, const char *);
-  bool cancelled() const;
-  [[noreturn]] void fail(const std::string &statement);
-
-  sqlite3 *db_ = nullptr;
-  const StatementLimits &limits_;
-  const std::atomic<bool> &stopping_;
-  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-  bool vacuum_ = false; // the running statement is a VACUUM, whose own ATTACH of '' is allowed
-  std::string refused_; // the action the authorizer refused in the running statement
   std::size_t reply_bytes_ = 0;
 };
 
@@ -85,6 +78,9 @@ std::string local_now_text();
 
 // The failure text of a reply past the size limit.
 std::string reply_too_large(std::size_t limit);
+
+// The failure text of a statement cancelled at its time limit.
+std::string statement_too_long(std::chrono::milliseconds limit, const std::string &statement);
 
 // The first keyword of a statement, upper-cased, past blanks and comments ("" when there is none).
 std::string first_keyword(const std::string &sql);

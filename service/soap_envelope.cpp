@@ -154,6 +154,7 @@ Message read_envelope(std::string_view xml) {
     throw Fault(text.empty() ? std::string("SOAP Fault") : text);
   }
   Message message;
+  message.envelope_ns = namespace_of(envelope);
   message.ns = namespace_of(op);
   message.operation = std::string(local_name(op));
   for (pugi::xml_node part : op.children()) {

@@ -12,10 +12,12 @@
 namespace soap {
 
 // A call or a reply: the operation element's namespace and local name, and its parts in order.
+// Reading an envelope also gives the namespace of its Envelope element.
 struct Message {
   std::string ns;
   std::string operation;
   std::vector<std::pair<std::string, std::string>> parts;
+  std::string envelope_ns = {};
 };
 
 // The envelope of an RPC call or result, in the registration's encoding (ISO-8859-1, with character

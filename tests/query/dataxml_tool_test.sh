@@ -108,7 +108,7 @@ expect 0 '^$' '^situação 000: 2 registro\(s\) afetado\(s\)$' "${t[@]}" --sql "
 expect 0 '^$' '^situação 000: 1 registro\(s\) afetado\(s\), last_id 5$' "${t[@]}" --sql "insert into v (t) values ('z')"
 expect 2 '' '^o script falhou na instrução 3 de 4: "select \* from nada_aqui"; as instruções 1 a 2 foram executadas antes dela$' \
   "${t[@]}" --script --sql "select 1; update v set t = 'w' where id = 5; select * from nada_aqui; select 2"
-printf '<retorno><status><codigo>002</codigo><mensagem>no such table: x</mensagem><instrucao>2</instrucao></status></retorno>' >"$state/failed-script.xml"
+printf '<retorno><status><codigo>102</codigo><mensagem>no such table: x</mensagem><instrucao>2</instrucao></status></retorno>' >"$state/failed-script.xml"
 expect 2 '^$' '^o script falhou na instrução 2$' --reply "$state/failed-script.xml"
 expect 2 '' '^o script falhou na instrução 1 de 1: "select   nada_.{46}\.\.\."; nenhuma instrução foi executada antes dela$' \
   "${t[@]}" --script --sql "select   nada_de_uma_coluna_que_nao_existe_em_lugar_algum from v"
@@ -141,7 +141,7 @@ expect 0 $'^CHECK_ID\tARQUIVO$' '' "${t[@]}" --tsv --sql "select check_id, arqui
 expect 0 '^1001 +Velacorte.exe$' '' "${t[@]}" --zip --sql "select check_id, arquivo from sistema.check_files where check_id = :id" --param id=1001
 expect 0 '^B  C$' '' "${t[@]}" --script --sql "select 1 as a; select 'é' as b, 2 as c"
 expect 1 '^$' '^situação 003: nenhum registro$' "${t[@]}" --sql "select * from sistema.check_files where check_id = 'none'"
-expect 2 '^$' '^erro 2: no such table: no_such_table$' "${t[@]}" --sql "select * from no_such_table"
+expect 2 '^$' '^erro 102: no such table: no_such_table$' "${t[@]}" --sql "select * from no_such_table"
 expect 0 $'^é\t7$' '' --reply "$state/saved.xml" --tsv
 expect 0 '^x  8$' '' --reply "$state/saved.xml"
 expect 3 '^$' '^dataxml: ' --reply "$state/truncated.xml"

@@ -100,6 +100,32 @@ TEST_F(Service, ScriptModeAndFailures) {
   EXPECT_NE(q.Error(), "");
 }
 
+TEST_F(Service, AFailureMessageReachesErrorLowerCasedWithoutItsDoubleQuotes) {
+  // SQLite answers: near "SELEC": syntax error
+  q.SetSQL("SELEC 1");
+  EXPECT_FALSE(q.Execute());
+  EXPECT_EQ(q.Erro(), 102);
+  EXPECT_EQ(q.Error(), "near selec: syntax error");
+}
+
+#ifndef _WIN32
+TEST(ServiceLatin1, AccentedTextColumnsArriveIntact) {
+  queryd_test::use_default_token();
+  queryd_test::QuerydServer latin1({.arguments = {"--latin1"}});
+  TDataXML q;
+  q.SetShowErrors(false);
+  q.ServidorWS(latin1.host());
+  q.SetSQL("select descricao, unidade, 'Ação à vista' as nota from produtos where id = 2");
+  for (bool compressed : {false, true}) {
+    ASSERT_TRUE(compressed ? q.ExecuteZ() : q.Execute()) << q.Error();
+    EXPECT_EQ(q.FieldType("descricao"), "253");
+    EXPECT_EQ(q.FieldByName("descricao"), "Soro fisiológico") << compressed;
+    EXPECT_EQ(q.FieldByName("unidade"), "FR") << compressed;
+    EXPECT_EQ(q.FieldByIndex(2), "Ação à vista") << compressed;
+  }
+}
+#endif
+
 TEST_F(Service, Clock) {
   ASSERT_TRUE(q.IsOnLine());
   double now = q.SYSDate();

@@ -8,6 +8,7 @@
 #include "script_statements.h"
 #include "soap_envelope.h"
 #include "sql_connection.h"
+#include "xml_text.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,23 @@ TEST(ColumnTypes, DeclaredTypesMapToMySqlCodesAndSizes) {
     ColumnType type = column_type_from_declaration(c.declared);
     EXPECT_EQ(type.tipo, c.tipo) << c.declared;
     EXPECT_EQ(type.tamanho, c.tamanho) << c.declared;
+  }
+}
+
+TEST(XmlText, EscapesForContentAndForAttributes) {
+  struct Case {
+    std::string text, content, attribute;
+  } cases[] = {
+      {"a\"b'c", "a\"b'c", "a&quot;b'c"},
+      {"<&>", "&lt;&amp;&gt;", "&lt;&amp;&gt;"},
+      {"l1\r\nl2\tx", "l1&#13;\nl2\tx", "l1&#13;&#10;l2&#9;x"},
+      {std::string("\0\x01\x1F\x7F", 4), std::string("   \x7F"), std::string("   \x7F")},
+      {"caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"}, // not UTF-8: Windows-1252
+      {"ação", "ação", "ação"},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(xml_text::escaped(c.text), c.content) << c.text;
+    EXPECT_EQ(xml_text::escaped(c.text, xml_text::Place::attribute), c.attribute) << c.text;
   }
 }
 
@@ -146,8 +164,8 @@ TEST_F(QuerydTest, RepliesCarryStatusRowsAndDefinitions) {
        "000", "3"},
       {"select * from produtos where id = 99", "003", ""},
       {"update produtos set peso = 2 where id = 1", "000", "0"},
-      {"select * from tabela_que_falta", "002", ""},
-      {"select 1; select 2", "002", ""},
+      {"select * from tabela_que_falta", "102", ""},
+      {"select 1; select 2", "102", ""},
   };
   for (const Case &c : cases) {
     Call result = call(server, c.sql);
@@ -162,7 +180,7 @@ TEST_F(QuerydTest, RepliesCarryStatusRowsAndDefinitions) {
       EXPECT_EQ(std::string(root.child("select").attribute("rows").value()), c.rows) << c.sql;
       EXPECT_EQ(root.child("select").next_sibling(), root.child("fields")) << c.sql;
     }
-    if (c.codigo == "002") {
+    if (c.codigo == "102") {
       EXPECT_FALSE(std::string(root.select_node("status/mensagem").node().text().as_string()).empty());
     }
   }
@@ -228,9 +246,26 @@ TEST_F(QuerydTest, NullEmptyTextChangedRowsAndTheFailingStatement) {
   pugi::xml_document failed = parse(
       call(server, "select 1; update produtos set peso = 3; select * from nada; select 2", "1:1;script=S")
           .reply);
-  EXPECT_STREQ(failed.select_node("/retorno/status/codigo").node().text().as_string(), "002");
+  EXPECT_STREQ(failed.select_node("/retorno/status/codigo").node().text().as_string(), "102");
   EXPECT_EQ(failed.select_node("/retorno/status/instrucao").node().text().as_int(), 3);
   EXPECT_FALSE(failed.select_node("/retorno/script"));
+}
+
+TEST_F(QuerydTest, TextKeepsItsDoubleQuotesUnescaped) {
+  std::string failed = call(server, "SELEC 1").reply;
+  EXPECT_NE(failed.find("<mensagem>near \"SELEC\": syntax error</mensagem>"), std::string::npos) << failed;
+  EXPECT_EQ(queryd_test::codigo(failed), "102");
+}
+
+TEST(Queryd, Latin1SendsTextColumnsAsLatin1BytesWithoutAMark) {
+  queryd_test::QuerydServer server({.arguments = {"--latin1"}});
+  pugi::xml_document doc = parse(
+      call(server, "select descricao, unidade, 'ŝ' as fora, '' as vazio from produtos where id = 2").reply);
+  pugi::xml_node row = doc.select_node("/retorno/select/row").node();
+  EXPECT_EQ(base64::decode(row.child("DESCRICAO").text().as_string()), "Soro fisiol\xF3gico");
+  EXPECT_EQ(base64::decode(row.child("UNIDADE").text().as_string()), "FR");
+  EXPECT_EQ(base64::decode(row.child("FORA").text().as_string()), "?"); // beyond ISO-8859-1
+  EXPECT_TRUE(row.child("VAZIO").text().empty());
 }
 
 TEST_F(QuerydTest, ClockInsertScriptAndCompression) {
@@ -271,7 +306,7 @@ TEST_F(QuerydTest, RefusesWrongCredentialsAndSenha) {
   Call wrong = call(server, "select 1", "", "ABC");
   ASSERT_EQ(wrong.status, 200);
   pugi::xml_document doc = parse(wrong.reply);
-  EXPECT_STREQ(doc.select_node("/retorno/status/codigo").node().text().as_string(), "001");
+  EXPECT_STREQ(doc.select_node("/retorno/status/codigo").node().text().as_string(), "101");
   EXPECT_FALSE(doc.select_node("/retorno/select"));
 }
 
@@ -287,6 +322,156 @@ TEST_F(QuerydTest, MalformedRequestsGetFaultsOrHttpErrors) {
   }
   EXPECT_EQ(server.request("GET", "/servicos/wsdl/selectxml/selectxml.php").status, 405);
   EXPECT_EQ(call(server, "select 1 as um").status, 200); // still serving
+}
+
+namespace {
+
+struct RefusedRequest {
+  std::string what;
+  std::vector<std::string> headers; // beside Authorization
+  std::string body;
+  std::string fault;   // the Fault's text
+  bool lenient_serves; // whether --lenient answers it with a reply
+};
+
+const std::string good_action = "SOAPAction: \"uri:server.Validador/Validador\"";
+const std::string good_type = "Content-Type: text/xml; charset=ISO-8859-1";
+
+std::string envelope(const std::string &envelope_ns, const std::string &operation_ns,
+                     const std::vector<std::pair<std::string, std::string>> &parts,
+                     const std::string &operation = "selectxml") {
+  std::string body = "<?xml version=\"1.0\"?><E:Envelope xmlns:E=\"" + envelope_ns +
+                     "\"><E:Body><o:" + operation + " xmlns:o=\"" + operation_ns + "\">";
+  for (const auto &[name, value] : parts)
+    body += "<" + name + ">" + value + "</" + name + ">";
+  return body + "</o:" + operation + "></E:Body></E:Envelope>";
+}
+
+std::vector<RefusedRequest> refused_requests() {
+  const std::string soap11 = "http://schemas.xmlsoap.org/soap/envelope/";
+  const std::string ns = "uri:server.Validador";
+  const std::string senha = queryd_test::senha_of_today();
+  auto call = [&](const std::string &options) {
+    return envelope(soap11, ns, {{"senha", senha}, {"sql", "select 1 as um"}, {"options", options}});
+  };
+  const std::string good = call("1:1;script=N");
+  return {
+      {"no SOAPAction",
+       {good_type},
+       good,
+       "selectxml: cabeçalho SOAPAction ausente; esperado \"uri:server.Validador/Validador\"",
+       true},
+      {"another SOAPAction",
+       {"SOAPAction: \"urn:outra\"", good_type},
+       good,
+       "selectxml: SOAPAction \"urn:outra\" recusado; esperado \"uri:server.Validador/Validador\"",
+       true},
+      {"another Content-Type",
+       {good_action, "Content-Type: application/soap+xml"},
+       good,
+       "selectxml: Content-Type \"application/soap+xml\" recusado; esperado text/xml",
+       true},
+      {"no Content-Type",
+       {good_action},
+       good,
+       "selectxml: Content-Type \"\" recusado; esperado text/xml",
+       true},
+      {"a SOAP 1.2 envelope",
+       {good_action, good_type},
+       envelope("http://www.w3.org/2003/05/soap-envelope", ns,
+                {{"senha", senha}, {"sql", "select 1 as um"}, {"options", "1:1"}}),
+       "selectxml: envelope no namespace \"http://www.w3.org/2003/05/soap-envelope\" recusado; esperado "
+       "\"http://schemas.xmlsoap.org/soap/envelope/\" (SOAP 1.1)",
+       true},
+      {"the operation in another namespace",
+       {good_action, good_type},
+       envelope(soap11, "urn:outro", {{"senha", senha}, {"sql", "select 1 as um"}, {"options", "1:1"}}),
+       "selectxml: operação no namespace \"urn:outro\" recusada; esperado \"uri:server.Validador\"",
+       true},
+      {"another operation",
+       {good_action, good_type},
+       envelope(soap11, ns, {{"senha", senha}}, "selectall"),
+       "selectxml: operação desconhecida: selectall",
+       false},
+      {"parameters by other names",
+       {good_action, good_type},
+       envelope(soap11, ns, {{"a", senha}, {"b", "select 1 as um"}, {"c", "1:1"}}),
+       "selectxml: parâmetros recusados (a, b, c); esperados senha, sql e options, nesta ordem",
+       true},
+      {"parameters out of order",
+       {good_action, good_type},
+       envelope(soap11, ns, {{"sql", "select 1 as um"}, {"senha", senha}, {"options", "1:1"}}),
+       "selectxml: parâmetros recusados (sql, senha, options); esperados senha, sql e options, nesta ordem",
+       true},
+      {"a parameter missing",
+       {good_action, good_type},
+       envelope(soap11, ns, {{"senha", senha}, {"sql", "select 1 as um"}}),
+       "selectxml: parâmetros recusados (senha, sql); esperados senha, sql e options, nesta ordem",
+       false},
+      {"options without 1:1",
+       {good_action, good_type},
+       call("script=N"),
+       "selectxml: options \"script=N\" recusado: não começa com \"1:1\"",
+       true},
+      {"an unknown options item",
+       {good_action, good_type},
+       call("1:1;script=N;cache=S"),
+       "selectxml: options \"1:1;script=N;cache=S\" recusado: item desconhecido \"cache=S\"",
+       true},
+      {"an options flag of another value",
+       {good_action, good_type},
+       call("1:1;script=s"),
+       "selectxml: options \"1:1;script=s\" recusado: item desconhecido \"script=s\"",
+       true},
+      {"an options item twice",
+       {good_action, good_type},
+       call("1:1;ms=a;ms=b"),
+       "selectxml: options \"1:1;ms=a;ms=b\" recusado: item repetido \"ms\"",
+       true},
+      {"options glued to 1:1",
+       {good_action, good_type},
+       call("1:1script=N"),
+       "selectxml: options \"1:1script=N\" recusado: \";\" esperado após \"1:1\"",
+       true},
+  };
+}
+
+} // namespace
+
+TEST_F(QuerydTest, StrictAboutRequestsWithAFaultNamingTheCause) {
+  queryd_test::QuerydServer lenient({.arguments = {"--lenient"}});
+  const std::string auth = server.authorization();
+  for (const RefusedRequest &c : refused_requests()) {
+    std::vector<std::string> headers = c.headers;
+    headers.push_back(auth);
+    queryd_test::HttpReply reply =
+        server.request("POST", "/servicos/wsdl/selectxml/selectxml.php", c.body, headers);
+    EXPECT_EQ(reply.status, 500) << c.what;
+    EXPECT_NE(reply.body.find("<faultcode>SOAP-ENV:Client</faultcode>"), std::string::npos) << c.what;
+    try {
+      soap::read_envelope(reply.body);
+      ADD_FAILURE() << c.what << ": no Fault";
+    } catch (const soap::Fault &fault) {
+      EXPECT_EQ(std::string(fault.what()), c.fault) << c.what;
+    }
+    queryd_test::HttpReply old =
+        lenient.request("POST", "/servicos/wsdl/selectxml/selectxml.php", c.body, headers);
+    EXPECT_EQ(old.status, c.lenient_serves ? 200 : 500) << c.what << " (--lenient)";
+  }
+  // What the client sends: the quoted action, and the clock query's empty options.
+  for (const char *options : {"1:1;rede_id=12;ms=srv;msu=u;msp=p;script=S;zip=S", ""}) {
+    Call accepted = call(server, "select 1 as um", options);
+    EXPECT_EQ(accepted.status, 200) << options;
+  }
+  std::string body = soap::write_envelope(
+      {"uri:server.Validador",
+       "selectxml",
+       {{"senha", queryd_test::senha_of_today()}, {"sql", "select 1"}, {"options", "1:1"}}});
+  EXPECT_EQ(server
+                .request("POST", "/servicos/wsdl/selectxml/selectxml.php", body,
+                         {auth, "Content-Type: TEXT/XML", "SOAPAction: uri:server.Validador/Validador"})
+                .status,
+            200);
 }
 
 TEST_F(QuerydTest, DownloadHostServesArchivesWithASessionCookie) {
@@ -346,6 +531,83 @@ TEST_F(QuerydTest, ControlApiPlansFailuresAndKeepsTheLog) {
   EXPECT_EQ(queryd_test::log_field(log[0], "Time").size(), std::string("2026-01-31T12:00:00.250Z").size());
   server.clear_log();
   EXPECT_TRUE(server.log().empty());
+}
+
+TEST(Queryd, OnMariadbTheDemoCatalogueAndTheServersOwnTypes) {
+  const char *socket = std::getenv("VELACORTE_MARIADB_SOCKET");
+  ASSERT_TRUE(socket && *socket) << "VELACORTE_MARIADB_SOCKET: the test command names the fixture's socket";
+  queryd_test::QuerydServer server({.arguments = {"--mariadb", socket}});
+  Call list = call(server, "select * from sistema.check_files where instalacao = 'S'  and servidor_terminal "
+                           "in('*','T')  and arquivo LIKE '%.dll' ");
+  EXPECT_EQ(parse(list.reply).select_node("/retorno/select").node().attribute("rows").as_int(), 3)
+      << list.reply;
+
+  pugi::xml_document doc = parse(call(server, "select * from produtos where id = 1").reply);
+  pugi::xml_node fields = doc.select_node("/retorno/fields").node();
+  struct Case {
+    const char *column;
+    int tipo;
+    long long tamanho; // the server's length: bytes of utf8mb4 for text
+  } cases[] = {{"ID", 3, 11},      {"CODIGO", 8, 20}, {"DESCRICAO", 253, 160}, {"UNIDADE", 254, 8},
+               {"PRECO", 246, 12}, {"PESO", 5, 22},   {"VALIDADE", 10, 10},    {"CADASTRO", 12, 19},
+               {"HORA", 11, 10},   {"ATIVO", 1, 4},   {"FOTO", 252, 65535}};
+  for (const Case &c : cases) {
+    EXPECT_EQ(fields.child(c.column).attribute("tipo").as_int(), c.tipo) << c.column;
+    EXPECT_EQ(fields.child(c.column).attribute("tamanho").as_llong(), c.tamanho) << c.column;
+  }
+  pugi::xml_node row = doc.select_node("/retorno/select/row").node();
+  EXPECT_STREQ(row.child("PRECO").text().as_string(), "12.50");
+  EXPECT_EQ(base64::decode(base64::decode(row.child("FOTO").text().as_string())),
+            std::string("\x89PNG\r\n\x1A\n", 8));
+  EXPECT_EQ(base64::decode(row.child("DESCRICAO").text().as_string()), "Dipirona 500mg");
+
+  pugi::xml_document insert = parse(call(server, "insert into produtos (descricao) values ('novo')").reply);
+  EXPECT_EQ(insert.select_node("/retorno/status/last_id").node().text().as_int(), 4);
+
+  // What a request leaves on its pooled connection is undone before the next one.
+  std::string open = call(server, "begin; delete from produtos", "1:1;script=S").reply;
+  EXPECT_EQ(queryd_test::codigo(open), "102") << open;
+  EXPECT_EQ(parse(call(server, "select count(*) as n from produtos").reply)
+                .select_node("/retorno/select/row/N")
+                .node()
+                .text()
+                .as_int(),
+            4);
+  call(server, "set @marca = 'x'");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(parse(call(server, "select @marca as m").reply)
+                    .select_node("/retorno/select/row/M")
+                    .node()
+                    .text()
+                    .empty());
+
+  std::string failed = call(server, "select * from tabela_que_falta").reply;
+  EXPECT_EQ(queryd_test::codigo(failed), "102");
+  EXPECT_EQ(queryd_test::mensagem(failed), "Table 'velacorte.tabela_que_falta' doesn't exist");
+}
+
+TEST(Queryd, MariadbOptionsAndAnUnreachableServerAreToldAtOnce) {
+  using namespace std::chrono_literals;
+  queryd_test::ScratchFolder folder("queryd_mariadb");
+  const std::string missing = folder / "nao-existe.sock";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string said;
+  } cases[] = {
+      {{"--mariadb", "db.example:99999"}, 2, "--mariadb takes a socket path or HOST:PORT"},
+      {{"--mariadb", ":3306"}, 2, "--mariadb takes a socket path or HOST:PORT"},
+      {{"--mariadb-user", "loja"}, 2, "need --mariadb"},
+      {{"--mariadb", missing, "--db", folder / "x.db"}, 2, "--db and --mariadb name two databases"},
+      {{"--mariadb", missing, "--mariadb-database", "loja"},
+       1,
+       "conectar ao MariaDB " + missing + " banco loja: "},
+  };
+  for (const Case &c : cases) {
+    std::string output;
+    EXPECT_EQ(queryd_test::run_to_end(c.arguments, 10s, output), c.status) << output;
+    EXPECT_NE(output.find(c.said), std::string::npos) << output;
+  }
 }
 
 TEST(Queryd, UsesAGivenDatabaseAndToken) {
