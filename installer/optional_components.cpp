@@ -44,15 +44,17 @@ void count_not_placed(TForm1 &form, RunOutcome &outcome, const std::string &file
 }
 
 // Checks the signature of `file`, from the download host, before it is started or registered. False when
-// its content changed after signing: it is then counted as not placed under `component`. An unsigned
-// file, or a certificate that expired or is not trusted, only goes to the log: old vendor setups are
+// its content changed after signing: it is then deleted and counted as not placed under `component`. An
+// unsigned file, or a certificate that expired or is not trusted, only goes to the log: old vendor setups are
 // often signed with certificates that have since expired.
 bool signature_allows(TForm1 &form, RunOutcome &outcome, const std::string &file,
                       const std::string &component) {
   SignatureCheck check = check_signature(text::widen(file));
   std::string what = "assinatura " + file + ": " + signature_text(check);
   if (check.verdict == SignatureCheck::Altered) {
-    form.Log.line(what + ", recusado");
+    // Nothing may start it later by mistake.
+    DeleteFileW(text::widen(file).c_str());
+    form.Log.line(what + ", recusado e apagado");
     count_not_placed(form, outcome, component, what);
     return false;
   }

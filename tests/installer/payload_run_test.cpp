@@ -247,6 +247,7 @@ TEST_F(PayloadRun, AlteredLibraryIsNeitherCopiedNorRegisteredAndSignedOnesGoOn) 
     registered.push_back(events[i].command_line.substr(events[i].command_line.rfind(L' ') + 1));
   EXPECT_EQ(registered, std::vector<std::wstring>{L"msxml5.dll"});
   EXPECT_FALSE(fs::exists(system_folder() + L"\\capicom.dll"));
+  EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\Nfe2\\capicom\\capicom.dll"));
   EXPECT_EQ(contents(system_folder() + L"\\msxml5.dll"), contents(kSeed + L"\\assinatura\\signed.exe"));
 
   // What WinVerifyTrust says of a certificate that no store trusts: Windows names the root, Wine accepts.
@@ -276,6 +277,7 @@ TEST_F(PayloadRun, AlteredSetupIsNotStartedAndUnsignedLibrariesAre) {
 
   std::vector<ProgramEvent> events = read_program_log();
   EXPECT_EQ(find_event(events, L"Firebird-2.5.2_x64.exe", true), -1);
+  EXPECT_FALSE(fs::exists(L"c:\\install\\Firebird-2.5.2_x64.exe"));
   HKEY firebird_entry;
   EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirebirdKey, 0, KEY_READ, &firebird_entry), ERROR_SUCCESS);
   int first = find_event(events, L"regsvr32.exe", true);
@@ -286,7 +288,7 @@ TEST_F(PayloadRun, AlteredSetupIsNotStartedAndUnsignedLibrariesAre) {
        {"assinatura c:\\Velacorte\\Nfe2\\capicom\\capicom.dll: sem assinatura\r\n",
         "assinatura c:\\Velacorte\\Nfe2\\capicom\\msxml5.dll: sem assinatura\r\n",
         "assinatura c:\\install\\Firebird-2.5.2_x64.exe: conteúdo alterado após a assinatura "
-        "(0x80096010), recusado\r\n"})
+        "(0x80096010), recusado e apagado\r\n"})
     EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
