@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include "Exception.h"
+#include "entry_download.h"
 #include "folders.h"
 #include "optional_components.h"
 #include "place_entry.h"
@@ -48,7 +49,11 @@ std::string file_list_query(const std::wstring &type, bool only_libraries) {
 }
 
 // What the download pass did with each entry, in the list's order, for the placement pass.
-enum class Fetch { Ready, GivenUp, Skipped };
+struct Fetch {
+  enum State { Ready, GivenUp, Skipped };
+  State state = Ready;
+  std::string failure; // why a given-up entry is not there
+};
 
 std::vector<Fetch> download_pass(TForm1 &form, TDataXML &files) {
   std::vector<Fetch> fetched;
@@ -58,31 +63,17 @@ std::vector<Fetch> download_pass(TForm1 &form, TDataXML &files) {
     // The data folder lives on the server only.
     if (files.FieldByName("local") == "c:\\velacorte\\dados" && run::installation_type(form) == L"Estação") {
       form.Log.line("baixar " + arquivo + ": pulado, pasta de dados numa estação");
-      fetched.push_back(Fetch::Skipped);
+      fetched.push_back({Fetch::Skipped, {}});
       continue;
     }
-    fetched.push_back(Fetch::Ready);
-    std::string check_id = files.FieldByName("check_id");
     // An archive whose name would land outside the temporary folder is not fetched; the placement pass
     // counts it.
-    if (!stays_below(check_id + ".zip"))
-      continue;
-    if (file_exists(text::widen("c:\\Velacorte\\tmp\\" + check_id + ".zip"))) {
-      form.Log.line("baixar " + arquivo + ": c:\\Velacorte\\tmp\\" + check_id + ".zip já presente");
-      run::advance_total(form);
+    if (!stays_below(files.FieldByName("check_id") + ".zip")) {
+      fetched.push_back({Fetch::Ready, {}});
       continue;
     }
-    std::string link = files.FieldByName("link");
-    if (run::download_with_retries(
-            form, link,
-            [&] {
-              return form.baixar_arquivo(link, check_id, files.FieldByName("local"),
-                                         files.FieldByName("atalho"), files.FieldByName("nome_atalho"));
-            },
-            L"Falha ao baixar o arquivo, tentar novamente?", MB_ICONQUESTION))
-      run::advance_total(form);
-    else
-      fetched.back() = Fetch::GivenUp;
+    std::optional<std::string> failure = run::fetch_entry_archive(form, files);
+    fetched.push_back(failure ? Fetch{Fetch::GivenUp, *failure} : Fetch{Fetch::Ready, {}});
   }
   return fetched;
 }
@@ -92,12 +83,11 @@ void placement_pass(TForm1 &form, TDataXML &files, const std::vector<Fetch> &fet
   for (size_t row = 0; !files.EOF(); files.Next(), ++row) {
     FileEntry entry{files.FieldByName("arquivo"), files.FieldByName("local"), files.FieldByName("check_id"),
                     files.FieldByName("atalho"), files.FieldByName("nome_atalho")};
-    Fetch fetch = row < fetched.size() ? fetched[row] : Fetch::Ready;
-    if (fetch == Fetch::Skipped)
+    Fetch fetch = row < fetched.size() ? fetched[row] : Fetch{};
+    if (fetch.state == Fetch::Skipped)
       continue;
     std::optional<std::string> failure =
-        fetch == Fetch::GivenUp ? std::optional<std::string>(run::given_up(files.FieldByName("link")))
-                                : place_entry(form, entry);
+        fetch.state == Fetch::GivenUp ? std::optional<std::string>(fetch.failure) : place_entry(form, entry);
     if (failure) {
       form.Log.line("não colocado " + entry.arquivo + ": " + *failure);
       outcome.not_placed(entry.arquivo, *failure);
@@ -144,6 +134,7 @@ void TForm1::instalacao() {
 
   RunOutcome outcome;
   std::vector<Fetch> fetched = download_pass(*this, files);
+  run::note_unchecked_fixed_archives(*this);
   run::sample_database(*this, outcome);
   run::nfe_files(*this, outcome);
   placement_pass(*this, files, fetched, outcome);

@@ -6,6 +6,7 @@
 #include "place_uninstaller.h"
 #include "run_outcome.h"
 #include "run_steps.h"
+#include "setup_signature.h"
 #include "text.h"
 #include "windows_error.h"
 
@@ -40,6 +41,25 @@ void register_library(TForm1 &form, const std::wstring &system, const std::wstri
 void count_not_placed(TForm1 &form, RunOutcome &outcome, const std::string &file, const std::string &reason) {
   form.Log.line("não colocado " + file + ": " + reason);
   outcome.not_placed(file, reason);
+}
+
+// Checks the signature of `file`, from the download host, before it is started or registered. False when
+// its content changed after signing: it is then deleted and counted as not placed under `component`. An
+// unsigned file, or a certificate that expired or is not trusted, only goes to the log: old vendor setups are
+// often signed with certificates that have since expired.
+bool signature_allows(TForm1 &form, RunOutcome &outcome, const std::string &file,
+                      const std::string &component) {
+  SignatureCheck check = check_signature(text::widen(file));
+  std::string what = "assinatura " + file + ": " + signature_text(check);
+  if (check.verdict == SignatureCheck::Altered) {
+    // Nothing may start it later by mistake.
+    DeleteFileW(text::widen(file).c_str());
+    form.Log.line(what + ", recusado e apagado");
+    count_not_placed(form, outcome, component, what);
+    return false;
+  }
+  form.Log.line(what + (check.verdict == SignatureCheck::Doubtful ? ", usado mesmo assim" : ""));
+  return true;
 }
 
 // Copies the fetched package into the setup folder and unpacks it there. The reason when that fails; a
@@ -105,16 +125,28 @@ void nfe_files(TForm1 &form, RunOutcome &outcome) {
   advance_total(form);
   std::wstring system = text::widen(form.trata_local("system"));
   form.status("Registrando DLL");
-  // A library already in the system folder is kept: the copy does not replace it.
-  for (const wchar_t *library : {L"capicom.dll", L"msxml5.dll", L"msxml5r.dll"}) {
-    std::wstring target = system + L"\\" + library;
-    bool copied =
-        CopyFileW((std::wstring(L"c:\\Velacorte\\Nfe2\\capicom\\") + library).c_str(), target.c_str(), TRUE);
+  struct Library {
+    const wchar_t *name;
+    bool registered;
+    bool allowed = true;
+  } libraries[] = {{L"capicom.dll", true}, {L"msxml5.dll", true}, {L"msxml5r.dll", false}};
+  for (Library &library : libraries) {
+    std::wstring source = std::wstring(L"c:\\Velacorte\\Nfe2\\capicom\\") + library.name;
+    // regsvr32 runs the code of what it registers, with the run's rights: a library changed after signing
+    // is neither copied nor registered.
+    library.allowed = !library.registered ||
+                      signature_allows(form, outcome, text::narrow(source), text::narrow(library.name));
+    if (!library.allowed)
+      continue;
+    // A library already in the system folder is kept: the copy does not replace it.
+    std::wstring target = system + L"\\" + library.name;
+    bool copied = CopyFileW(source.c_str(), target.c_str(), TRUE);
     std::string result = copied ? "ok" : windows_error_text(GetLastError());
     form.Log.line("copiar " + text::narrow(target) + ": " + result);
   }
-  register_library(form, system, L"capicom.dll");
-  register_library(form, system, L"msxml5.dll");
+  for (const Library &library : libraries)
+    if (library.registered && library.allowed)
+      register_library(form, system, library.name);
 }
 
 void firebird(TForm1 &form, RunOutcome &outcome) {
@@ -140,6 +172,8 @@ void firebird(TForm1 &form, RunOutcome &outcome) {
     count_not_placed(form, outcome, program, *failure);
     return;
   }
+  if (!signature_allows(form, outcome, "c:\\install\\" + program, program))
+    return;
   form.status("Instalando Firebird");
   start_setup(form, program);
   wait_while_running(form, program);

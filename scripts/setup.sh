@@ -10,6 +10,7 @@ packages=(
   zip unzip libarchive-tools unicode-data curl python3 pkg-config libclang-rt-14-dev
   php-cli php-soap php-xml
   mariadb-server libmariadb-dev
+  libssl-dev openssl osslsigncode
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "demo_catalogue.h"
 
+#include "file_sha256.h"
 #include "zip_writer.h"
 
 #include <fstream>
@@ -79,20 +80,22 @@ INSERT INTO produtos VALUES
 
 } // namespace
 
-void build_demo_catalogue(Database &database, const std::filesystem::path &files,
-                          const std::string &base_url) {
+void build_demo_catalogue(Database &database, const std::filesystem::path &files, const std::string &base_url,
+                          bool with_sha256) {
   std::string script = "DROP TABLE IF EXISTS sistema.check_files;"
                        "CREATE TABLE sistema.check_files (check_id VARCHAR(20), arquivo VARCHAR(60), "
                        "local VARCHAR(120), atalho VARCHAR(120), nome_atalho VARCHAR(60), link VARCHAR(250), "
-                       "instalacao CHAR(1), servidor_terminal CHAR(1));";
+                       "instalacao CHAR(1), servidor_terminal CHAR(1)" +
+                       std::string(with_sha256 ? ", sha256 CHAR(64)" : "") + ");";
   for (const DemoEntry &entry : demo_entries) {
     std::string link = base_url + "/site/arquivos/produto/" + entry.check_id + ".zip";
+    std::filesystem::path archive = files / "produto" / (std::string(entry.check_id) + ".zip");
+    write_archive(archive, {{entry.arquivo, stand_in(entry.arquivo)}});
     script += "INSERT INTO sistema.check_files VALUES (" + sql_literal(entry.check_id) + "," +
               sql_literal(entry.arquivo) + "," + sql_literal(entry.local) + "," + sql_literal(entry.atalho) +
               "," + sql_literal(entry.nome_atalho) + "," + sql_literal(link) + "," +
-              sql_literal(entry.instalacao) + "," + sql_literal(entry.servidor_terminal) + ");";
-    write_archive(files / "produto" / (std::string(entry.check_id) + ".zip"),
-                  {{entry.arquivo, stand_in(entry.arquivo)}});
+              sql_literal(entry.instalacao) + "," + sql_literal(entry.servidor_terminal) +
+              (with_sha256 ? "," + sql_literal(file_sha256(archive)) : "") + ");";
   }
   database.exec(script);
   database.exec(sample_table(database.row_key_declaration()));

@@ -9,6 +9,8 @@
 #include <string>
 
 // `base_url` ("http://ADDR:PORT") is where the archives' links point. Archives already present in
-// `files` are kept, so a caller can put its own stand-ins there before the service starts.
-void build_demo_catalogue(Database &database, const std::filesystem::path &files,
-                          const std::string &base_url);
+// `files` are kept, so a caller can put its own stand-ins there before the service starts. The list's
+// `sha256` column holds the digest of each archive as it lies in `files`; without `with_sha256` the list
+// has no such column, as services before it had.
+void build_demo_catalogue(Database &database, const std::filesystem::path &files, const std::string &base_url,
+                          bool with_sha256 = true);

@@ -24,7 +24,8 @@ constexpr const char *default_token = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06
 
 constexpr const char *usage =
     R"(usage: velacorte-queryd [--listen ADDR] [--port N] [--port-file FILE] [--db FILE] [--files FOLDER]
-                        [--token ID:SENHA] [--demo] [--log FILE] [--control] [--public-address HOST]
+                        [--token ID:SENHA] [--demo] [--no-sha256] [--log FILE] [--control]
+                        [--public-address HOST]
                         [--statement-timeout SECONDS] [--max-body BYTES] [--max-reply BYTES]
                         [--read-deadline SECONDS] [--workers N] [--queue N] [--lenient] [--latin1]
                         [--mariadb SOCKET|HOST:PORT [--mariadb-user USER] [--mariadb-password PASSWORD]
@@ -41,6 +42,7 @@ and the download host (GET /site/arquivos/... from FOLDER) on SQLite, or on a Ma
   --files FOLDER         folder of the download host (default with --demo: a temporary folder)
   --token ID:SENHA       the Basic credentials to accept (default: the installer's default token)
   --demo                 build the sample catalogue and its archives
+  --no-sha256            with --demo: a file list without the sha256 column, as older services have
   --log FILE             append the request log to FILE
   --control              serve the control API of the tests (/_control/...) to requests with the token
   --public-address HOST  the host that the demo's links name (default: the listening address; the
@@ -70,6 +72,7 @@ struct Settings {
   std::string files;
   std::string token = default_token;
   bool demo = false;
+  bool sha256 = true;
   std::string log;
   bool control = false;
   std::string public_address;
@@ -127,6 +130,8 @@ Settings parse(int argc, char **argv) {
         bad_usage("--token takes ID:SENHA");
     } else if (arg == "--demo") {
       settings.demo = true;
+    } else if (arg == "--no-sha256") {
+      settings.sha256 = false;
     } else if (arg == "--log") {
       settings.log = value();
     } else if (arg == "--control") {
@@ -280,8 +285,8 @@ int main(int argc, char **argv) {
     if (settings.demo && settings.mariadb)
       database.exec("CREATE DATABASE IF NOT EXISTS sistema");
     if (settings.demo)
-      build_demo_catalogue(database, files,
-                           "http://" + public_address(settings) + ":" + std::to_string(port));
+      build_demo_catalogue(database, files, "http://" + public_address(settings) + ":" + std::to_string(port),
+                           settings.sha256);
     if (!settings.port_file.empty()) {
       std::string written = settings.port_file + ".tmp";
       if (!(std::ofstream(written) << port << "\n"))

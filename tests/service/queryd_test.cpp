@@ -506,6 +506,41 @@ TEST_F(QuerydTest, DownloadHostServesArchivesWithASessionCookie) {
   }
 }
 
+// coreutils' sha256sum of `bytes`, the peer of the service's digests.
+std::string sha256sum_of(const std::string &bytes) {
+  std::string file = queryd_test::temporary_root() + "/sha256sum-input.bin";
+  std::ofstream(file, std::ios::binary) << bytes;
+  std::string output;
+  if (FILE *pipe = popen(("sha256sum '" + file + "'").c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+      output += buffer;
+    pclose(pipe);
+  }
+  std::remove(file.c_str());
+  return output.substr(0, output.find(' '));
+}
+
+TEST_F(QuerydTest, DemoListOffersTheDigestOfEveryArchiveUnlessToldNot) {
+  pugi::xml_document list = parse(call(server, "select link, sha256 from sistema.check_files").reply);
+  pugi::xpath_node_set rows = list.select_nodes("/retorno/select/row");
+  ASSERT_GT(rows.size(), 0u);
+  for (pugi::xpath_node row : rows) {
+    std::string url = base64::decode(row.node().child("LINK").text().as_string());
+    queryd_test::HttpReply reply = server.request("GET", url.substr(server.base_url().size()));
+    ASSERT_EQ(reply.status, 200) << url;
+    std::string digest = base64::decode(row.node().child("SHA256").text().as_string());
+    EXPECT_EQ(digest.size(), 64u) << url;
+    EXPECT_EQ(digest, sha256sum_of(reply.body)) << url;
+  }
+
+  queryd_test::QuerydServer older({.arguments = {"--no-sha256"}});
+  EXPECT_EQ(queryd_test::codigo(call(older, "select sha256 from sistema.check_files").reply), "002");
+  pugi::xml_document whole = parse(call(older, "select * from sistema.check_files").reply);
+  EXPECT_GT(whole.select_nodes("/retorno/select/row").size(), 0u);
+  EXPECT_FALSE(whole.select_node("/retorno/select/row/SHA256"));
+}
+
 TEST_F(QuerydTest, ControlApiPlansFailuresAndKeepsTheLog) {
   const std::string path = "/site/arquivos/produto/1002.zip";
   server.fail(path, 2, 503);
