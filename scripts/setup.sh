@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libpugixml-dev googletest libsqlite3-dev libcpp-httplib-dev
   zip unzip libarchive-tools unicode-data curl python3 pkg-config libclang-rt-14-dev
   php-cli php-soap php-xml
+  libssl-dev openssl
 )
 
 missing=()

@@ -21,6 +21,7 @@ struct HostSettings {
   std::filesystem::path files; // the download host's folder; empty: no downloads
   bool control = false;        // serve /_control/*, to requests that carry the credentials
   ConnectionLimits connections;
+  SSL_CTX *tls = nullptr; // serve HTTPS with this context, which outlives the host; null: plain HTTP
 };
 
 class ServiceHost {

@@ -6,8 +6,10 @@
 #include "demo_catalogue.h"
 #include "request_control.h"
 #include "stop_signals.h"
+#include "tls_context.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,7 +26,8 @@ constexpr const char *usage =
     R"(usage: velacorte-queryd [--listen ADDR] [--port N] [--port-file FILE] [--db FILE] [--files FOLDER]
                         [--token ID:SENHA] [--demo] [--log FILE] [--control] [--public-address HOST]
                         [--statement-timeout SECONDS] [--max-body BYTES] [--max-reply BYTES]
-                        [--read-deadline SECONDS] [--workers N] [--queue N] [--help]
+                        [--read-deadline SECONDS] [--workers N] [--queue N]
+                        [--tls-cert FILE --tls-key FILE] [--help]
 
 Runs the query service (SOAP selectxml at /servicos/wsdl/selectxml/selectxml.php, WSDL at ?wsdl)
 and the download host (GET /site/arquivos/... from FOLDER) on SQLite.
@@ -47,6 +50,9 @@ and the download host (GET /site/arquivos/... from FOLDER) on SQLite.
   --read-deadline S      close a connection whose request has not arrived whole in S seconds (default 10)
   --workers N            requests served at once (default 32)
   --queue N              connections that wait for a worker; more are answered 503 (default 64)
+  --tls-cert FILE        serve HTTPS with this certificate (PEM, the server's first, then any
+                         intermediate ones); the demo's links then begin with https://
+  --tls-key FILE         the certificate's private key (PEM)
   --help                 show this text
 )";
 
@@ -63,6 +69,8 @@ struct Settings {
   std::string public_address;
   StatementLimits statements;
   ConnectionLimits connections;
+  std::string tls_certificate;
+  std::string tls_key;
 };
 
 [[noreturn]] void bad_usage(const std::string &message) {
@@ -128,10 +136,16 @@ Settings parse(int argc, char **argv) {
       settings.connections.workers = static_cast<std::size_t>(number(arg, value(), 1, 1024));
     } else if (arg == "--queue") {
       settings.connections.queue = static_cast<std::size_t>(number(arg, value(), 0, 100000));
+    } else if (arg == "--tls-cert") {
+      settings.tls_certificate = value();
+    } else if (arg == "--tls-key") {
+      settings.tls_key = value();
     } else {
       bad_usage("unknown argument " + arg);
     }
   }
+  if (settings.tls_certificate.empty() != settings.tls_key.empty())
+    bad_usage("--tls-cert and --tls-key go together");
   return settings;
 }
 
@@ -207,10 +221,18 @@ int main(int argc, char **argv) {
       std::filesystem::create_directory(files = temporary->path() / "files");
     std::string db = settings.db.empty() ? (temporary->path() / "queryd.db").string() : settings.db;
 
+    std::optional<TlsContext> tls;
+    if (!settings.tls_certificate.empty()) {
+      tls.emplace(settings.tls_certificate, settings.tls_key);
+      // OpenSSL writes to the socket with write(), which raises SIGPIPE when the client has gone.
+      std::signal(SIGPIPE, SIG_IGN);
+    }
     Database database(db, settings.statements);
     QueryService service(database);
     RequestControl control(settings.log);
-    ServiceHost host(service, control, {settings.token, files, settings.control, settings.connections});
+    ServiceHost host(
+        service, control,
+        {settings.token, files, settings.control, settings.connections, tls ? tls->get() : nullptr});
     StopSignalWatcher watcher([&] {
       stop_signalled = true;
       control.stop_holding();
@@ -227,14 +249,16 @@ int main(int argc, char **argv) {
     }
     if (settings.demo)
       build_demo_catalogue(database, files,
-                           "http://" + public_address(settings) + ":" + std::to_string(port));
+                           (tls ? "https://" : "http://") + public_address(settings) + ":" +
+                               std::to_string(port));
     if (!settings.port_file.empty()) {
       std::string written = settings.port_file + ".tmp";
       if (!(std::ofstream(written) << port << "\n"))
         throw std::runtime_error("write the port file " + written + ": failed");
       std::filesystem::rename(written, settings.port_file);
     }
-    std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << std::endl;
+    std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << (tls ? " (HTTPS)" : "")
+              << std::endl;
     return host.serve() ? 0 : 1;
   } catch (const std::exception &e) {
     if (stop_signalled)
