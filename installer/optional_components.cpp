@@ -7,6 +7,7 @@
 #include "run_outcome.h"
 #include "run_steps.h"
 #include "text.h"
+#include "url_parts.h"
 #include "windows_error.h"
 
 #include <commctrl.h>
@@ -18,7 +19,7 @@ namespace run {
 namespace {
 
 std::string download_url(const std::string &path) {
-  return std::string("http://") + kServiceHost + path;
+  return service_host_address(kServiceHost) + path;
 }
 
 // What the setup programs of Firebird, UltraVNC and IBO Console, and regsvr32, are given when no person
