@@ -3,6 +3,7 @@
 #include "Exception.h"
 #include "text.h"
 #include "time_limits.h"
+#include "tls_failure.h"
 
 #include <windows.h>
 
@@ -26,6 +27,34 @@ constexpr DWORD piece_size = 256 * 1024;
   bool timed_out = error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
   fail(url,
        std::string(call) + (timed_out ? ": tempo esgotado" : "") + " (erro " + std::to_string(error) + ")");
+}
+
+// A refused certificate is named with what WinHTTP found wrong with it, never passed over.
+[[noreturn]] void fail_secure(const std::string &url, const char *call, DWORD error, DWORD failures) {
+  std::string reason = tls_failure::flags_text(failures);
+  if (reason.empty())
+    reason = tls_failure::error_text(error);
+  fail(url,
+       std::string(call) + ": conexão segura recusada: " + reason + " (erro " + std::to_string(error) + ")");
+}
+
+// Collects the flags of WinHTTP's secure-failure notifications into the DWORD given as the context.
+void CALLBACK note_secure_failure(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information, DWORD) {
+  if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE && context && information)
+    *reinterpret_cast<DWORD *>(context) |= *static_cast<const DWORD *>(information);
+}
+
+// The status of a reply that is not a success; a redirect says where it pointed, since it is refused.
+std::string status_text(HINTERNET request, DWORD status) {
+  std::string text = "HTTP " + std::to_string(status);
+  if (status < 300 || status > 399)
+    return text;
+  wchar_t location[2048];
+  DWORD size = sizeof(location);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, location, &size,
+                           WINHTTP_NO_HEADER_INDEX))
+    return text + ": redirecionamento recusado";
+  return text + ": redirecionamento para " + text::narrow(location) + " recusado";
 }
 
 void set_time_limits(HINTERNET handle) {
@@ -134,10 +163,21 @@ void HttpClient::Fetch(const std::string &url, const std::function<void(const ch
                                 WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
     fail_system(url, "WinHttpAddRequestHeaders");
 
-  if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
-    fail_system(url, "WinHttpSendRequest");
+  DWORD secure_failures = 0;
+  if (secure)
+    WinHttpSetStatusCallback(request.get(), note_secure_failure, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+  auto fail_call = [&](const char *call) {
+    DWORD error = GetLastError();
+    if (secure && (secure_failures || !tls_failure::error_text(error).empty()))
+      fail_secure(url, call, error, secure_failures);
+    SetLastError(error);
+    fail_system(url, call);
+  };
+  if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                          reinterpret_cast<DWORD_PTR>(&secure_failures)))
+    fail_call("WinHttpSendRequest");
   if (!WinHttpReceiveResponse(request.get(), nullptr))
-    fail_system(url, "WinHttpReceiveResponse");
+    fail_call("WinHttpReceiveResponse");
 
   DWORD status = 0;
   DWORD size = sizeof(status);
@@ -146,7 +186,7 @@ void HttpClient::Fetch(const std::string &url, const std::function<void(const ch
     fail_system(url, "WinHttpQueryHeaders");
   last.status = static_cast<int>(status);
   if (status < 200 || status > 299)
-    fail(url, "HTTP " + std::to_string(status));
+    fail(url, status_text(request.get(), status));
 
   int64_t announced = content_length(request.get());
   if (OnWorkBegin)

@@ -2,7 +2,9 @@
 
 // The window's HTTP client for downloads, over WinHTTP: HTTP/1.1 GET with exactly the Accept and
 // User-Agent headers below, no proxy, no authentication, cookies kept in memory for the client's life
-// and sent back, redirects refused. Connecting and each wait for bytes are bounded by the download time
+// and sent back, redirects refused (from https:// to http:// above all). An https:// link goes over TLS
+// with Windows' certificate checks left on: a certificate refused fails the GET, with the reason in
+// words. Connecting and each wait for bytes are bounded by the download time
 // limits (time_limits.h): a host that stalls fails the download instead of freezing the installer.
 
 #include <cstddef>

@@ -8,6 +8,7 @@
 #include "run_steps.h"
 #include "setup_signature.h"
 #include "text.h"
+#include "url_parts.h"
 #include "windows_error.h"
 
 #include <commctrl.h>
@@ -19,7 +20,7 @@ namespace run {
 namespace {
 
 std::string download_url(const std::string &path) {
-  return std::string("http://") + kServiceHost + path;
+  return service_host_address(kServiceHost) + path;
 }
 
 // What the setup programs of Firebird, UltraVNC and IBO Console, and regsvr32, are given when no person

@@ -5,6 +5,7 @@
 #include "Exception.h"
 #include "TextList.h"
 #include "text.h"
+#include "url_parts.h"
 #include "uwsselectxml.h"
 
 #include <algorithm>
@@ -93,15 +94,15 @@ std::string TDataXML::LeIndex(int32_t Index) const {
 }
 
 bool TDataXML::ServidorWS(const std::string &Nome) {
-  WSDLPadrao = "http://" + Nome + "/servicos/wsdl/selectxml/selectxml.php?wsdl";
-  URLPadrao = "http://" + Nome + "/servicos/wsdl/selectxml/selectxml.php";
+  WSDLPadrao = service_host_address(Nome) + "/servicos/wsdl/selectxml/selectxml.php?wsdl";
+  URLPadrao = service_host_address(Nome) + "/servicos/wsdl/selectxml/selectxml.php";
   return true;
 }
 
 void TDataXML::UsaEnderecosPadrao() {
   if (URLPadrao.empty()) {
-    WSDLPadrao = "http://" VELACORTE_SERVICE_HOST "/servicos/wsdl/selectxml/selectxml.php?wsdl";
-    URLPadrao = "http://" VELACORTE_SERVICE_HOST "/servicos/wsdl/selectxml/selectxml.php";
+    WSDLPadrao = service_host_address(VELACORTE_SERVICE_HOST) + "/servicos/wsdl/selectxml/selectxml.php?wsdl";
+    URLPadrao = service_host_address(VELACORTE_SERVICE_HOST) + "/servicos/wsdl/selectxml/selectxml.php";
   }
 }
 

@@ -107,11 +107,12 @@ void serve_download(const std::filesystem::path &files, const std::atomic<bool> 
                            });
 }
 
-std::string host_address(const httplib::Request &req) {
+// The address by which the client reached this server, in its scheme.
+std::string host_address(const httplib::Request &req, bool secure) {
   std::string host = req.get_header_value("Host");
   if (host.empty())
     host = req.local_addr + ":" + std::to_string(req.local_port);
-  return "http://" + host;
+  return (secure ? "https://" : "http://") + host;
 }
 
 } // namespace
@@ -158,7 +159,7 @@ std::string service_wsdl(const std::string &address) {
 }
 
 ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const HostSettings &settings)
-    : server_(std::make_unique<GuardedHttpServer>(settings.connections, stopping_)) {
+    : server_(std::make_unique<GuardedHttpServer>(settings.connections, stopping_, settings.tls)) {
   GuardedHttpServer &server = *server_;
 
   server.set_pre_routing_handler([&control, settings](const httplib::Request &req, httplib::Response &res) {
@@ -174,20 +175,23 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
       }
       return httplib::Server::HandlerResponse::Unhandled;
     }
-    std::optional<int> status = control.take_failure(req.path);
-    if (!status)
+    std::optional<PlannedFailure> failure = control.take_failure(req.path);
+    if (!failure)
       return httplib::Server::HandlerResponse::Unhandled;
-    if (*status == 0) {
+    int status = failure->status;
+    if (status == 0) {
       control.record(logged_request(req, 0));
       request_logged = true;
       control.hold();
       res.status = 503;
       return httplib::Server::HandlerResponse::Handled;
     }
-    res.status = *status;
-    if (*status == 301 || *status == 302)
-      res.set_header("Location", host_address(req) + req.target);
-    else if (*status == 200)
+    res.status = status;
+    if (status == 301 || status == 302)
+      res.set_header("Location", failure->location.empty()
+                                     ? host_address(req, settings.tls != nullptr) + req.target
+                                     : failure->location);
+    else if (status == 200)
       res.set_content("<html><body>Manutenção programada</body></html>", "text/html; charset=utf-8");
     else
       res.set_content("Falha provocada\n", "text/plain");
@@ -245,13 +249,13 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
     }
   });
 
-  server.Get(service_path, [](const httplib::Request &req, httplib::Response &res) {
+  server.Get(service_path, [tls = settings.tls](const httplib::Request &req, httplib::Response &res) {
     if (!req.has_param("wsdl")) {
       res.status = 405;
       res.set_content("Use POST para selectxml ou GET ?wsdl\n", "text/plain");
       return;
     }
-    res.set_content(service_wsdl(host_address(req) + service_path), xml_type);
+    res.set_content(service_wsdl(host_address(req, tls != nullptr) + service_path), xml_type);
   });
 
   server.Get(std::string(downloads_prefix) + "(.*)",
@@ -274,13 +278,14 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
     std::string path = req.get_param_value("path");
     int count = req.has_param("count") ? std::atoi(req.get_param_value("count").c_str()) : 1;
     int status = req.has_param("status") ? std::atoi(req.get_param_value("status").c_str()) : 500;
-    // Status 0 plans a stall: the request is held, unanswered, until the server stops.
+    // Status 0 plans a stall: the request is held, unanswered, until the server stops. A redirect
+    // (301, 302) points to `location`, or to the same URL when none is given.
     if (path.empty() || (status != 0 && (status < 100 || status > 599))) {
       res.status = 400;
       res.set_content("path e status válidos são obrigatórios\n", "text/plain");
       return;
     }
-    control.fail(path, count, status);
+    control.fail(path, count, {status, req.get_param_value("location")});
     res.set_content("ok\n", "text/plain");
   });
 }

@@ -22,6 +22,7 @@ struct HostSettings {
   bool control = false;        // serve /_control/*, to requests that carry the credentials
   bool lenient = false;        // take selectxml requests that the maker's service would refuse
   ConnectionLimits connections;
+  SSL_CTX *tls = nullptr; // serve HTTPS with this context, which outlives the host; null: plain HTTP
 };
 
 class ServiceHost {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 namespace {
 
@@ -29,8 +30,30 @@ void address_of(const sockaddr_storage &address, std::string &ip, int &port) {
 } // namespace
 
 ConnectionStream::ConnectionStream(int socket, const std::atomic<bool> &stopping,
-                                   std::chrono::milliseconds write_limit)
-    : socket_(socket), stopping_(stopping), write_limit_(write_limit), read_deadline_(Clock::now()) {}
+                                   std::chrono::milliseconds write_limit, SSL *tls)
+    : socket_(socket), tls_(tls), stopping_(stopping), write_limit_(write_limit),
+      read_deadline_(Clock::now()) {}
+
+bool ConnectionStream::accept_tls() {
+  for (;;) {
+    int result = SSL_accept(tls_);
+    if (result == 1)
+      return true;
+    if (!wait_for_tls(result, read_deadline_))
+      return false;
+  }
+}
+
+bool ConnectionStream::wait_for_tls(int result, Clock::time_point deadline) const {
+  switch (SSL_get_error(tls_, result)) {
+  case SSL_ERROR_WANT_READ:
+    return wait_for(POLLIN, deadline);
+  case SSL_ERROR_WANT_WRITE:
+    return wait_for(POLLOUT, deadline);
+  default:
+    return false;
+  }
+}
 
 void ConnectionStream::start_request(std::chrono::milliseconds time) {
   read_deadline_ = Clock::now() + time;
@@ -41,7 +64,7 @@ void ConnectionStream::start_request(std::chrono::milliseconds time) {
 }
 
 bool ConnectionStream::next_request_within(std::chrono::milliseconds time) const {
-  return taken_ < buffered_ || wait_for(POLLIN, Clock::now() + time);
+  return taken_ < buffered_ || tls_pending() || wait_for(POLLIN, Clock::now() + time);
 }
 
 void ConnectionStream::limit_body(std::size_t limit, std::size_t declared) {
@@ -66,7 +89,7 @@ bool ConnectionStream::wait_for(short events, Clock::time_point deadline) const 
 }
 
 bool ConnectionStream::is_readable() const {
-  if (taken_ < buffered_ || wait_for(POLLIN, read_deadline_))
+  if (taken_ < buffered_ || tls_pending() || wait_for(POLLIN, read_deadline_))
     return true;
   read_cut_short_ = true;
   return false;
@@ -82,10 +105,7 @@ ssize_t ConnectionStream::read(char *ptr, size_t size) {
   if (taken_ == buffered_) {
     if (!is_readable())
       return -1;
-    ssize_t n;
-    do
-      n = recv(socket_, buffer_, sizeof buffer_, 0);
-    while (n < 0 && errno == EINTR);
+    ssize_t n = receive(buffer_, sizeof buffer_);
     if (n <= 0)
       return n;
     buffered_ = static_cast<size_t>(n);
@@ -105,9 +125,42 @@ ssize_t ConnectionStream::read(char *ptr, size_t size) {
   return static_cast<ssize_t>(n);
 }
 
+ssize_t ConnectionStream::receive(char *into, size_t size) {
+  ssize_t n;
+  if (!tls_) {
+    do
+      n = recv(socket_, into, size, 0);
+    while (n < 0 && errno == EINTR);
+    return n;
+  }
+  // A record may arrive in pieces after the socket first shows readable.
+  for (;;) {
+    n = SSL_read(tls_, into, static_cast<int>(size));
+    if (n > 0)
+      return n;
+    if (SSL_get_error(tls_, static_cast<int>(n)) == SSL_ERROR_ZERO_RETURN)
+      return 0;
+    if (!wait_for_tls(static_cast<int>(n), read_deadline_)) {
+      read_cut_short_ = true;
+      return -1;
+    }
+  }
+}
+
 ssize_t ConnectionStream::write(const char *ptr, size_t size) {
   if (!is_writable())
     return -1;
+  if (tls_) {
+    if (size == 0)
+      return 0;
+    for (;;) {
+      int n = SSL_write(tls_, ptr, static_cast<int>(std::min<size_t>(size, INT_MAX)));
+      if (n > 0)
+        return n;
+      if (!wait_for_tls(n, Clock::now() + write_limit_))
+        return -1;
+    }
+  }
   ssize_t n;
   do
     n = send(socket_, ptr, size, MSG_NOSIGNAL);

@@ -4,8 +4,10 @@
 // a slow or silent client from holding a worker: a request must arrive whole before its read deadline,
 // each write must make progress within the write limit, and everything ends when the service stops.
 // A request body past its limit reads as ended, so that it is neither kept nor read to its end.
+// Over TLS the socket is non-blocking and every byte goes through OpenSSL, under the same deadlines.
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <atomic>
 #include <chrono>
@@ -14,7 +16,12 @@
 
 class ConnectionStream : public httplib::Stream {
 public:
-  ConnectionStream(int socket, const std::atomic<bool> &stopping, std::chrono::milliseconds write_limit);
+  // `tls`: the connection's TLS session, already tied to `socket`; null for plain HTTP.
+  ConnectionStream(int socket, const std::atomic<bool> &stopping, std::chrono::milliseconds write_limit,
+                   SSL *tls = nullptr);
+
+  // The TLS handshake, within the read deadline of start_request.
+  bool accept_tls();
 
   // The next request must be read whole within `time`.
   void start_request(std::chrono::milliseconds time);
@@ -46,8 +53,14 @@ public:
 private:
   // Waits for `events` on the socket until `deadline`, looking at `stopping` every tenth of a second.
   bool wait_for(short events, std::chrono::steady_clock::time_point deadline) const;
+  // Waits for what OpenSSL asked for after `result`; false when it failed for good or the wait ran out.
+  bool wait_for_tls(int result, std::chrono::steady_clock::time_point deadline) const;
+  // Bytes decrypted and not yet taken by OpenSSL's reader.
+  bool tls_pending() const { return tls_ && SSL_pending(tls_) > 0; }
+  ssize_t receive(char *into, size_t size);
 
   int socket_;
+  SSL *tls_;
   const std::atomic<bool> &stopping_;
   std::chrono::milliseconds write_limit_;
   std::chrono::steady_clock::time_point read_deadline_;

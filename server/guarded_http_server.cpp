@@ -3,6 +3,7 @@
 #include "connection_stream.h"
 #include "worker_pool.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,8 +37,9 @@ void listening_socket_options(socket_t sock) {
 
 } // namespace
 
-GuardedHttpServer::GuardedHttpServer(const ConnectionLimits &limits, const std::atomic<bool> &stopping)
-    : limits_(limits), stopping_(stopping) {
+GuardedHttpServer::GuardedHttpServer(const ConnectionLimits &limits, const std::atomic<bool> &stopping,
+                                     SSL_CTX *tls)
+    : limits_(limits), stopping_(stopping), tls_(tls) {
   new_task_queue = [this] { return new WorkerPool(limits_.workers, limits_.queue); };
   set_socket_options(listening_socket_options);
   set_payload_max_length(limits_.max_body);
@@ -55,30 +57,48 @@ bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
   bool ok = false;
   if (WorkerPool::busy_now()) {
     answer_busy(sock);
-  } else if (!stopping_.load()) {
+  } else if (!stopping_.load() && !tls_) {
     ConnectionStream stream(sock, stopping_, limits_.write_limit);
-    serving = &stream;
-    auto before_body = [this, &stream](httplib::Request &req) {
-      req.ranges.clear();
-      uint64_t declared = req.get_header_value<uint64_t>("Content-Length");
-      if (declared > limits_.max_body)
-        stream.refuse_body();
-      else
-        stream.limit_body(limits_.max_body, req.has_header("Transfer-Encoding") ? SIZE_MAX : declared);
-    };
-    for (std::size_t served = 0; served < limits_.requests_per_connection; ++served) {
-      if (served > 0 && !stream.next_request_within(limits_.keep_alive))
-        break;
+    ok = serve_requests(stream);
+  } else if (!stopping_.load()) {
+    SSL *tls = SSL_new(tls_);
+    if (tls && SSL_set_fd(tls, sock) == 1) {
+      fcntl(sock, F_SETFL, fcntl(sock, F_GETFL) | O_NONBLOCK);
+      ConnectionStream stream(sock, stopping_, limits_.write_limit, tls);
       stream.start_request(limits_.read_deadline);
-      bool closed = false;
-      bool last = served + 1 == limits_.requests_per_connection;
-      ok = process_request(stream, last, closed, before_body);
-      if (!ok || closed || !stream.request_read_whole())
-        break;
+      if (stream.accept_tls()) {
+        ok = serve_requests(stream);
+        SSL_shutdown(tls);
+      }
     }
-    serving = nullptr;
+    SSL_free(tls);
   }
   shutdown(sock, SHUT_RDWR);
   close(sock);
+  return ok;
+}
+
+bool GuardedHttpServer::serve_requests(ConnectionStream &stream) {
+  serving = &stream;
+  auto before_body = [this, &stream](httplib::Request &req) {
+    req.ranges.clear();
+    uint64_t declared = req.get_header_value<uint64_t>("Content-Length");
+    if (declared > limits_.max_body)
+      stream.refuse_body();
+    else
+      stream.limit_body(limits_.max_body, req.has_header("Transfer-Encoding") ? SIZE_MAX : declared);
+  };
+  bool ok = false;
+  for (std::size_t served = 0; served < limits_.requests_per_connection; ++served) {
+    if (served > 0 && !stream.next_request_within(limits_.keep_alive))
+      break;
+    stream.start_request(limits_.read_deadline);
+    bool closed = false;
+    bool last = served + 1 == limits_.requests_per_connection;
+    ok = process_request(stream, last, closed, before_body);
+    if (!ok || closed || !stream.request_read_whole())
+      break;
+  }
+  serving = nullptr;
   return ok;
 }

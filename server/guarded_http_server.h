@@ -4,13 +4,17 @@
 // within the read deadline, workers come from a pool with a bounded queue (503 when it is full),
 // connections end as soon as the service stops, the port is never shared with another server, request
 // bodies past max_body are refused without being read, and ranges are left to the handlers (the
-// library would build one copy of the body per range).
+// library would build one copy of the body per range). With a TLS context it serves HTTPS: the
+// handshake, too, must end within the read deadline.
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+
+class ConnectionStream;
 
 struct ConnectionLimits {
   std::chrono::milliseconds read_deadline{std::chrono::seconds(10)};
@@ -24,7 +28,9 @@ struct ConnectionLimits {
 
 class GuardedHttpServer : public httplib::Server {
 public:
-  GuardedHttpServer(const ConnectionLimits &limits, const std::atomic<bool> &stopping);
+  // `tls`: the context of HTTPS, which must outlive the server; null for plain HTTP.
+  GuardedHttpServer(const ConnectionLimits &limits, const std::atomic<bool> &stopping,
+                    SSL_CTX *tls = nullptr);
 
   // Whether the body of the request that this thread serves went past max_body (for a post-routing
   // handler, which then answers 413 whatever the library made of the cut body).
@@ -34,7 +40,9 @@ public:
 
 private:
   bool process_and_close_socket(socket_t sock) override;
+  bool serve_requests(ConnectionStream &stream);
 
   ConnectionLimits limits_;
   const std::atomic<bool> &stopping_;
+  SSL_CTX *tls_;
 };

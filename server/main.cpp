@@ -8,8 +8,10 @@
 #include "request_control.h"
 #include "sqlite_connection.h"
 #include "stop_signals.h"
+#include "tls_context.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +30,7 @@ constexpr const char *usage =
                         [--public-address HOST]
                         [--statement-timeout SECONDS] [--max-body BYTES] [--max-reply BYTES]
                         [--read-deadline SECONDS] [--workers N] [--queue N] [--lenient] [--latin1]
+                        [--tls-cert FILE --tls-key FILE]
                         [--mariadb SOCKET|HOST:PORT [--mariadb-user USER] [--mariadb-password PASSWORD]
                          [--mariadb-database NAME]] [--help]
 
@@ -61,6 +64,9 @@ and the download host (GET /site/arquivos/... from FOLDER) on SQLite, or on a Ma
   --mariadb-user USER    (default root)
   --mariadb-password P   (default none)
   --mariadb-database DB  the database of unqualified names (default velacorte)
+  --tls-cert FILE        serve HTTPS with this certificate (PEM, the server's first, then any
+                         intermediate ones); the demo's links then begin with https://
+  --tls-key FILE         the certificate's private key (PEM)
   --help                 show this text
 )";
 
@@ -82,6 +88,8 @@ struct Settings {
   bool latin1 = false;
   bool mariadb = false;
   MariadbSettings mariadb_server;
+  std::string tls_certificate;
+  std::string tls_key;
 };
 
 [[noreturn]] void bad_usage(const std::string &message) {
@@ -167,6 +175,10 @@ Settings parse(int argc, char **argv) {
     } else if (arg == "--mariadb-database") {
       settings.mariadb_server.database = value();
       login_options = true;
+    } else if (arg == "--tls-cert") {
+      settings.tls_certificate = value();
+    } else if (arg == "--tls-key") {
+      settings.tls_key = value();
     } else {
       bad_usage("unknown argument " + arg);
     }
@@ -175,6 +187,8 @@ Settings parse(int argc, char **argv) {
     bad_usage("--db and --mariadb name two databases; give one");
   if (login_options && !settings.mariadb)
     bad_usage("--mariadb-user, --mariadb-password and --mariadb-database need --mariadb");
+  if (settings.tls_certificate.empty() != settings.tls_key.empty())
+    bad_usage("--tls-cert and --tls-key go together");
   return settings;
 }
 
@@ -262,12 +276,19 @@ int main(int argc, char **argv) {
     if (files.empty() && settings.demo)
       std::filesystem::create_directory(files = temporary->path() / "files");
 
+    std::optional<TlsContext> tls;
+    if (!settings.tls_certificate.empty()) {
+      tls.emplace(settings.tls_certificate, settings.tls_key);
+      // OpenSSL writes to the socket with write(), which raises SIGPIPE when the client has gone.
+      std::signal(SIGPIPE, SIG_IGN);
+    }
     Database database(opener(settings, temporary), settings.statements);
     QueryService service(database,
                          settings.latin1 ? reply::TextEncoding::latin1 : reply::TextEncoding::utf8_with_mark);
     RequestControl control(settings.log);
     ServiceHost host(service, control,
-                     {settings.token, files, settings.control, settings.lenient, settings.connections});
+                     {settings.token, files, settings.control, settings.lenient, settings.connections,
+                      tls ? tls->get() : nullptr});
     StopSignalWatcher watcher([&] {
       stop_signalled = true;
       control.stop_holding();
@@ -285,7 +306,9 @@ int main(int argc, char **argv) {
     if (settings.demo && settings.mariadb)
       database.exec("CREATE DATABASE IF NOT EXISTS sistema");
     if (settings.demo)
-      build_demo_catalogue(database, files, "http://" + public_address(settings) + ":" + std::to_string(port),
+      build_demo_catalogue(database, files,
+                           (tls ? "https://" : "http://") + public_address(settings) + ":" +
+                               std::to_string(port),
                            settings.sha256);
     if (!settings.port_file.empty()) {
       std::string written = settings.port_file + ".tmp";
@@ -293,7 +316,8 @@ int main(int argc, char **argv) {
         throw std::runtime_error("write the port file " + written + ": failed");
       std::filesystem::rename(written, settings.port_file);
     }
-    std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << std::endl;
+    std::cout << "velacorte-queryd listening on " << settings.listen << ":" << port << (tls ? " (HTTPS)" : "")
+              << std::endl;
     return host.serve() ? 0 : 1;
   } catch (const std::exception &e) {
     if (stop_signalled)

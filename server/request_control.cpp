@@ -92,23 +92,23 @@ void RequestControl::clear_log() {
   lines_.clear();
 }
 
-void RequestControl::fail(const std::string &path, int count, int status) {
+void RequestControl::fail(const std::string &path, int count, const PlannedFailure &failure) {
   std::lock_guard lock(mutex_);
   if (count > 0)
-    failures_[path] = {count, status};
+    failures_[path] = {count, failure};
   else
     failures_.erase(path);
 }
 
-std::optional<int> RequestControl::take_failure(const std::string &path) {
+std::optional<PlannedFailure> RequestControl::take_failure(const std::string &path) {
   std::lock_guard lock(mutex_);
   auto found = failures_.find(path);
   if (found == failures_.end())
     return std::nullopt;
-  int status = found->second.second;
+  PlannedFailure failure = found->second.second;
   if (--found->second.first <= 0)
     failures_.erase(found);
-  return status;
+  return failure;
 }
 
 void RequestControl::reset() {

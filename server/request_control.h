@@ -22,6 +22,12 @@ struct LoggedRequest {
   std::string sql; // the SQL of a selectxml call
 };
 
+// A failure that a test planned for a path.
+struct PlannedFailure {
+  int status = 500;
+  std::string location; // where a redirect points; empty: the same URL
+};
+
 class RequestControl {
 public:
   // Headers that the log shows, in this order, when a request carries them.
@@ -38,10 +44,10 @@ public:
   std::string log() const;
   void clear_log();
 
-  // The next `count` requests for `path` answer `status`; status 0 is a stall (see hold).
-  void fail(const std::string &path, int count, int status);
-  // The status to answer in place of the normal one, using up one planned failure.
-  std::optional<int> take_failure(const std::string &path);
+  // The next `count` requests for `path` answer the planned failure; status 0 is a stall (see hold).
+  void fail(const std::string &path, int count, const PlannedFailure &failure);
+  // What to answer in place of the normal answer, using up one planned failure.
+  std::optional<PlannedFailure> take_failure(const std::string &path);
   // A stalled request: holds its connection open, unanswered, until stop_holding.
   void hold();
   // Ends every hold, and those that come later at once; called when the server stops.
@@ -55,7 +61,7 @@ private:
   bool stopping_ = false;
   std::deque<std::string> lines_;
   std::ofstream file_;
-  std::map<std::string, std::pair<int, int>> failures_; // path -> (remaining, status)
+  std::map<std::string, std::pair<int, PlannedFailure>> failures_; // path -> (remaining, failure)
 };
 
 // An Authorization value as the log shows it: the scheme, and for Basic the ID before the ":", never

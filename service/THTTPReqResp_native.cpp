@@ -102,7 +102,9 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
     return !too_large;
   };
 
-  httplib::Client client(target.host, target.port);
+  // With OpenSSL the library checks the server's certificate and name against the system's authorities.
+  httplib::Client client((target.secure ? "https://" : "http://") + target.host + ":" +
+                         std::to_string(target.port));
   client.set_connection_timeout(std::min(30, TimeLimit));
   // The watchdog ends the request at the time limit; the socket's own limits come after it.
   client.set_read_timeout(TimeLimit + 1);

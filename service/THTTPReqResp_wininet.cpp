@@ -6,6 +6,7 @@
 #include "soap_envelope.h"
 #include "text.h"
 #include "time_limits.h"
+#include "tls_failure.h"
 #include "url_parts.h"
 
 #include <windows.h>
@@ -66,8 +67,12 @@ std::string cause(DWORD error, const Deadline &deadline) {
     return "conexão recusada";
   case ERROR_INTERNET_TIMEOUT:
     return "sem resposta após " + std::to_string(deadline.seconds()) + " s";
-  default:
+  default: {
+    std::string certificate = tls_failure::error_text(error);
+    if (!certificate.empty())
+      return "conexão segura recusada: " + certificate + " (erro " + std::to_string(error) + ")";
     return "erro " + std::to_string(error);
+  }
   }
 }
 
@@ -103,8 +108,12 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
                                              INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection)
     fail("Falha de conexão com o servidor", url, deadline);
+  // A redirect comes back as its status, a failure: following it would carry the token's credentials
+  // elsewhere, perhaps from https:// to http://. Certificate checks stay as Windows makes them.
   DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
-                INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE;
+                INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  if (target.secure)
+    flags |= INTERNET_FLAG_SECURE;
   InternetHandle request(HttpOpenRequestW(connection, text::widen(method).c_str(),
                                           text::widen(target.path_and_query).c_str(), nullptr, nullptr,
                                           nullptr, flags, 0));

@@ -6,13 +6,18 @@
 #include <charconv>
 
 UrlParts UrlParts::parse(std::string_view url) {
-  constexpr std::string_view scheme = "http://";
-  if (text::lower_ascii(url.substr(0, scheme.size())) != scheme)
+  constexpr std::string_view plain = "http://";
+  constexpr std::string_view secure = "https://";
+  UrlParts parts;
+  if (text::lower_ascii(url.substr(0, secure.size())) == secure) {
+    parts.secure = true;
+    parts.port = 443;
+  } else if (text::lower_ascii(url.substr(0, plain.size())) != plain) {
     throw Exception("Endereço não suportado: " + std::string(url));
-  std::string_view rest = url.substr(scheme.size());
+  }
+  std::string_view rest = url.substr(parts.secure ? secure.size() : plain.size());
   size_t slash = rest.find_first_of("/?");
   std::string_view authority = rest.substr(0, slash);
-  UrlParts parts;
   std::string_view target = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
   parts.path_and_query = target.front() == '?' ? "/" : "";
   parts.path_and_query += target;
@@ -28,4 +33,11 @@ UrlParts UrlParts::parse(std::string_view url) {
     throw Exception("Endereço sem servidor: " + std::string(url));
   parts.host = std::string(authority);
   return parts;
+}
+
+std::string service_host_address(std::string_view host) {
+  std::string start = text::lower_ascii(host.substr(0, 8));
+  if (start == "https://" || start.rfind("http://", 0) == 0)
+    return std::string(host);
+  return "http://" + std::string(host);
 }

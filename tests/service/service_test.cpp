@@ -158,7 +158,7 @@ TEST_F(ServiceTest, FailuresReachTheCallerAsExceptions) {
       {"HTTP error status", server.base_url() + "/nao/existe", "404"},
       {"HTML page with status 200", server.service_url(), "envelope"},
       {"nothing listening", "http://127.0.0.1:1/servicos", "conexão"},
-      {"unsupported scheme", "https://127.0.0.1/x", "suportado"},
+      {"unsupported scheme", "ftp://127.0.0.1/x", "suportado"},
   };
   server.fail("/servicos/wsdl/selectxml/selectxml.php", 1, 200);
   for (const Case &c : cases) {
