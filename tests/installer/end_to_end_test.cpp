@@ -185,10 +185,6 @@ protected:
   const ProductBuild &build() const { return GetParam(); }
   const wchar_t *install_exe() const { return build().install_exe; }
   int patience() const { return build().patience; }
-  // The system folder of the build's own bitness.
-  std::wstring programs_system_folder() const {
-    return build().wow64 ? wow64_system_folder() : native_system_folder();
-  }
 
   // The uninstall entry, read back through the registry view of the build's program.
   bool uninstall_entry_exists() const {
@@ -230,13 +226,11 @@ protected:
     program_files = programs_folder_of_32_bit_programs();
     clean_machine();
     // The setup programs that the run expects in the setup folder, and regsvr32.exe in the system folder.
-    // A 64-bit program that starts SysWOW64's regsvr32.exe gets, under Wine, the code of System32's (the
-    // program still names itself by SysWOW64's path), so the stand-in is there too.
+    // The names are kept whole while the loop runs: a pointer into a temporary would name freed memory.
     fs::create_directories(L"c:\\install");
     for (const std::wstring &setup :
          {std::wstring(L"c:\\install\\UltraVNC_1.0.8.2_Setup.exe"),
-          std::wstring(L"c:\\install\\IboConsoleSetup.exe"), system_folder + L"\\regsvr32.exe",
-          programs_system_folder() + L"\\regsvr32.exe"})
+          std::wstring(L"c:\\install\\IboConsoleSetup.exe"), system_folder + L"\\regsvr32.exe"})
       ASSERT_TRUE(CopyFileW(STANDIN_EXE, setup.c_str(), FALSE)) << fs::path(setup);
   }
   void TearDown() override { CoUninitialize(); }
