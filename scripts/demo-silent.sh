@@ -2,9 +2,11 @@
 # Run inside a display (xvfb-run) by demo.sh: a whole unattended "Servidor" installation by the real
 # Install.exe (/SILENT, every component) against the velacorte-queryd that demo.sh started, with
 # pictures of the screen at the start, while a setup program runs and at the end, then a summary for a
-# person. BUILD is the win64-test build folder; WINEPREFIX is set.
+# person. BUILD is the win64-test build folder, PROGRAM the Install.exe to run (by default BUILD's);
+# WINEPREFIX is set.
 set -euo pipefail
 build=$1
+program=${2:-$build/installer/Install.exe}
 drive=$WINEPREFIX/drive_c
 shots=$build/artifacts
 log=$drive/Velacorte/Install.log
@@ -20,9 +22,9 @@ for setup in UltraVNC_1.0.8.2_Setup.exe IboConsoleSetup.exe; do
 done
 : >"$hold"
 
-# Waits up to 120 s for a command to succeed.
+# Waits up to 20 minutes for a command to succeed: an emulated 32-bit Wine starts slowly.
 wait_until() {
-  for _ in $(seq 600); do
+  for _ in $(seq 6000); do
     if "$@"; then return 0; fi
     sleep 0.2
   done
@@ -32,7 +34,7 @@ wait_until() {
 window_shown() { xwininfo -root -tree 2>/dev/null | grep -q '"Instalador Velacorte"'; }
 logged() { grep -q "$1" "$log" 2>/dev/null; }
 
-scripts/wine-run.sh "$build/installer/Install.exe" /SILENT /TIPO=Servidor \
+scripts/wine-run.sh "$program" /SILENT /TIPO=Servidor \
   /COMPONENTES=firebird,ultravnc,ibo,caminho,banco &
 installer=$!
 # Each picture a second after its moment, once the window has painted.
@@ -51,7 +53,7 @@ case $code in
 *) outcome="código $code" ;;
 esac
 echo
-echo "demo: Install.exe /SILENT /TIPO=Servidor terminou: $outcome (código de saída $code, módulo 256 no Linux)"
+echo "demo: $program /SILENT /TIPO=Servidor terminou: $outcome (código de saída $code, módulo 256 no Linux)"
 echo "demo: últimas linhas do registro $log:"
 tail -n 6 "$log" | cut -c1-160 | sed 's/^/    /'
 echo "demo: c:\\Velacorte instalado:"

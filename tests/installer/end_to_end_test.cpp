@@ -1,9 +1,10 @@
-// The real Install.exe of this build, driven through its window against its own velacorte-queryd, and
-// what the machine holds afterwards.
+// The real Install.exe, of this build and of the 32-bit product, driven through its window against its
+// own velacorte-queryd, and what the machine holds afterwards.
 #include "installer_driver.h"
+#include "product_build.h"
 #include "program_log.h"
 #include "queryd_server.h"
-#include "uMySql.h"
+#include "service_script.h"
 
 #include <gtest/gtest.h>
 
@@ -30,20 +31,41 @@ std::wstring shell_folder(int csidl) {
   return path;
 }
 
-std::wstring registry_text(HKEY root, const wchar_t *key, const wchar_t *value) {
+// A value and a key read back through one registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY; 0: this
+// program's own).
+std::wstring registry_text(HKEY root, const wchar_t *key, const wchar_t *value, REGSAM view = 0) {
+  HKEY opened;
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
+    return L"<missing>";
   wchar_t data[512] = {};
   DWORD size = sizeof(data);
-  if (RegGetValueW(root, key, value, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, data, &size) != ERROR_SUCCESS)
-    return L"<missing>";
-  return data;
+  LONG read = RegGetValueW(opened, nullptr, value, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, data, &size);
+  RegCloseKey(opened);
+  return read == ERROR_SUCCESS ? data : L"<missing>";
 }
 
-bool key_exists(HKEY root, const wchar_t *key) {
+bool key_exists(HKEY root, const wchar_t *key, REGSAM view = 0) {
   HKEY opened;
-  if (RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS)
     return false;
   RegCloseKey(opened);
   return true;
+}
+
+std::wstring folder_of(const std::wstring &file) {
+  return file.substr(0, file.find_last_of(L'\\'));
+}
+
+// System32 and SysWOW64 as a 64-bit program sees them, without redirection.
+std::wstring native_system_folder() {
+  wchar_t path[MAX_PATH] = {};
+  GetSystemDirectoryW(path, MAX_PATH);
+  return path;
+}
+std::wstring wow64_system_folder() {
+  wchar_t path[MAX_PATH] = {};
+  GetSystemWow64DirectoryW(path, MAX_PATH);
+  return path;
 }
 
 std::string contents(const fs::path &file) {
@@ -127,45 +149,30 @@ std::wstring link_target(const fs::path &file) {
   return target;
 }
 
+const wchar_t kProgramsFolderOf32BitPrograms[] = L"C:\\Program Files (x86)";
+
 // The Program Files folder that 32-bit programs see, which the file list's "pfiles" names. A 64-bit
-// Windows always has it; a Wine prefix without 32-bit support lacks it, so it is given here.
+// Windows always has it; a Wine prefix made without 32-bit support lacks it, so it is given there.
 std::wstring programs_folder_of_32_bit_programs() {
-  const wchar_t folder[] = L"C:\\Program Files (x86)";
+  const wchar_t *folder = kProgramsFolderOf32BitPrograms;
+  const wchar_t windows_key[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
   HKEY key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, nullptr, 0,
-                      KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+  if (registry_text(HKEY_LOCAL_MACHINE, windows_key, L"ProgramFilesDir", KEY_WOW64_32KEY) == L"<missing>" &&
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, windows_key, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
     RegSetValueExW(key, L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE *>(folder),
-                   sizeof(folder));
+                   static_cast<DWORD>((wcslen(folder) + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
   }
   CreateDirectoryW(folder, nullptr);
-  return folder;
+  return registry_text(HKEY_LOCAL_MACHINE, windows_key, L"ProgramFilesDir", KEY_WOW64_32KEY);
 }
 
-// Install.exe started with a command line and left to itself: nobody answers anything. The exit code;
-// STILL_ACTIVE when it had to be ended after 5 minutes, as a box waiting unseen would make it.
-DWORD run_install(const std::wstring &arguments, const std::function<void()> &while_running = {}) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  std::wstring command = L"\"" + std::wstring(INSTALL_EXE) + L"\" " + arguments;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(INSTALL_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process))
-    return STILL_ACTIVE;
-  DWORD code = STILL_ACTIVE;
-  for (DWORD start = GetTickCount(); while_running && GetTickCount() - start < 300000 &&
-                                     WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT;)
-    while_running();
-  if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(process.hProcess, &code);
-  else
-    TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
-}
-
+const wchar_t kUninstallParent[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
+// Where a 32-bit program's entry lands, as a 64-bit program sees it.
+const wchar_t kUninstallKeyOf32BitPrograms[] =
+    L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
 const wchar_t kFirebirdKey[] = L"SYSTEM\\CurrentControlSet\\services\\FirebirdServerDefaultInstance";
 
 struct Placed {
@@ -173,8 +180,45 @@ struct Placed {
   std::wstring folder;
 };
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public ::testing::TestWithParam<ProductBuild> {
 protected:
+  const ProductBuild &build() const { return GetParam(); }
+  const wchar_t *install_exe() const { return build().install_exe; }
+  int patience() const { return build().patience; }
+
+  // The uninstall entry, read back through the registry view of the build's program.
+  bool uninstall_entry_exists() const {
+    return key_exists(HKEY_LOCAL_MACHINE, kUninstallKey, build().view());
+  }
+  std::wstring uninstall_entry_text(const wchar_t *value) const {
+    return registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, value, build().view());
+  }
+
+  // Install.exe started with a command line and left to itself: nobody answers anything. The exit code;
+  // STILL_ACTIVE when it had to be ended after 5 minutes (times the patience), as a box waiting unseen
+  // would make it.
+  DWORD run_install(const std::wstring &arguments, const std::function<void()> &while_running = {}) const {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring command = L"\"" + std::wstring(install_exe()) + L"\" " + arguments;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(install_exe(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+      return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    const DWORD limit = 300000 * patience();
+    for (DWORD start = GetTickCount(); while_running && GetTickCount() - start < limit &&
+                                       WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT;)
+      while_running();
+    if (WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0)
+      GetExitCodeProcess(process.hProcess, &code);
+    else
+      TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+  }
+
   void SetUp() override {
     CoInitialize(nullptr);
     system_folder = shell_folder(CSIDL_SYSTEMX86);
@@ -182,11 +226,12 @@ protected:
     program_files = programs_folder_of_32_bit_programs();
     clean_machine();
     // The setup programs that the run expects in the setup folder, and regsvr32.exe in the system folder.
+    // The names are kept whole while the loop runs: a pointer into a temporary would name freed memory.
     fs::create_directories(L"c:\\install");
-    for (const wchar_t *setup :
-         {L"c:\\install\\UltraVNC_1.0.8.2_Setup.exe", L"c:\\install\\IboConsoleSetup.exe",
-          (system_folder + L"\\regsvr32.exe").c_str()})
-      ASSERT_TRUE(CopyFileW(STANDIN_EXE, setup, FALSE)) << setup;
+    for (const std::wstring &setup :
+         {std::wstring(L"c:\\install\\UltraVNC_1.0.8.2_Setup.exe"),
+          std::wstring(L"c:\\install\\IboConsoleSetup.exe"), system_folder + L"\\regsvr32.exe"})
+      ASSERT_TRUE(CopyFileW(STANDIN_EXE, setup.c_str(), FALSE)) << fs::path(setup);
   }
   void TearDown() override { CoUninitialize(); }
 
@@ -204,21 +249,15 @@ protected:
                                 L"Velacorte Estação.lnk", L"Utilitários Velacorte.lnk"})
       fs::remove(desktop + L"\\" + file, ignored);
     RegDeleteTreeW(HKEY_CURRENT_USER, L"VELACORTE");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+      HKEY parent;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallParent, 0, KEY_ALL_ACCESS | view, &parent) ==
+          ERROR_SUCCESS) {
+        RegDeleteTreeW(parent, L"Velacorte");
+        RegCloseKey(parent);
+      }
+    }
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kFirebirdKey);
-  }
-
-  // Runs SQL on the service as Install.exe does, with the installer's token.
-  void run_script(const std::string &sql) {
-    fs::create_directories(L"c:\\Velacorte");
-    WritePrivateProfileStringW(L"TOKEN", L"ID", L"U5A1C0E97B4D", L"c:\\velacorte\\velacorte.ini");
-    WritePrivateProfileStringW(L"TOKEN", L"SENHA", L"1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A",
-                               L"c:\\velacorte\\velacorte.ini");
-    TDataXML q;
-    q.ServidorWS(service.host());
-    q.SetScript(true);
-    q.SetSQL(sql);
-    q.Execute();
   }
 
   // Sets the type and the options (in the window's order: Firebird, UltraVNC, IBO Console, configuration,
@@ -257,8 +296,8 @@ protected:
 };
 
 // Runs the uninstaller that the installer placed, with `switches`; its exit code, STILL_ACTIVE when it
-// had to be ended after two minutes.
-DWORD uninstall(const std::wstring &switches) {
+// had to be ended after two minutes (times `patience`).
+DWORD uninstall(const std::wstring &switches, int patience) {
   std::wstring program = L"c:\\Velacorte\\Uninstall.exe";
   std::wstring command = L"\"" + program + L"\" " + switches;
   STARTUPINFOW startup{};
@@ -268,7 +307,7 @@ DWORD uninstall(const std::wstring &switches) {
                       &process))
     return GetLastError();
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+  if (WaitForSingleObject(process.hProcess, 120000 * patience) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.hProcess, &code);
   else
     TerminateProcess(process.hProcess, 1);
@@ -281,8 +320,8 @@ int always(int button, const SeenBox &) {
   return button;
 }
 
-TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
-  InstallerDriver installer(INSTALL_EXE);
+TEST_P(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
+  InstallerDriver installer(install_exe(), patience());
   EXPECT_TRUE(save_screenshot(installer.window(), kArtifacts + L"/e2e-idle.png"));
   start_run(installer, L"Servidor", {true, true, true, true, true});
   ASSERT_TRUE(
@@ -293,6 +332,8 @@ TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
   Sleep(300);
   EXPECT_TRUE(save_screenshot(installer.window(), kArtifacts + L"/e2e-concluido.png"));
   EXPECT_TRUE(installer.type_box_enabled());
+  // A 32-bit program on 64-bit Windows finds SysWOW64 as well.
+  EXPECT_TRUE(installer.shows(L"64 Bits"));
   EXPECT_EQ(installer.total_maximum(), 12 + 3);
   EXPECT_EQ(installer.total_position(), 12 + 3);
 
@@ -312,6 +353,12 @@ TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
                                 {"Utilitarios.exe", L"c:\\Velacorte\\Utilitarios"}};
   expect_placed(placed);
   expect_absent({{"VelacorteEstacao.exe", L"c:\\Velacorte"}, {"fbclient.dll", system_folder}});
+  // "system" is the system folder of 32-bit programs, SysWOW64, never System32; "pfiles" is theirs too.
+  for (const char *library : {"midas.dll", "dbexpint.dll"}) {
+    EXPECT_TRUE(fs::exists(fs::path(wow64_system_folder()) / library)) << library;
+    EXPECT_FALSE(fs::exists(fs::path(native_system_folder()) / library)) << library;
+  }
+  EXPECT_EQ(_wcsicmp(program_files.c_str(), kProgramsFolderOf32BitPrograms), 0);
   for (const char *left : {"1001.zip", "1011.zip", "Velacorte.exe", "Parametros.dat"})
     EXPECT_FALSE(fs::exists(fs::path(L"c:\\Velacorte\\tmp") / left)) << left;
 
@@ -336,6 +383,8 @@ TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
   for (int i = find_event(events, L"regsvr32.exe", true); i >= 0;
        i = find_event(events, L"regsvr32.exe", true, i + 1)) {
     EXPECT_EQ(_wcsicmp(events[i].folder.c_str(), system_folder.c_str()), 0);
+    EXPECT_EQ(_wcsicmp(folder_of(events[i].program).c_str(), wow64_system_folder().c_str()), 0)
+        << events[i].program;
     EXPECT_EQ(events[i].show, SW_HIDE);
     const std::wstring &command = events[i].command_line;
     for (const wchar_t *library : {L"capicom.dll", L"msxml5.dll", L"msxml5r.dll"})
@@ -368,7 +417,9 @@ TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
             L"c:\\velacorte\\dados\\velacorte6.fdb");
   EXPECT_EQ(registry_text(HKEY_CURRENT_USER, L"VELACORTE", L"Path_Fotos_Clientes"),
             L"C:\\Velacorte\\Dados\\Fotos\\Clientes");
-  EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"7.7.0.0");
+  EXPECT_EQ(uninstall_entry_text(L"DisplayVersion"), L"7.7.0.0");
+  // Registry redirection: a 32-bit program's entry is under Wow6432Node, a 64-bit one's is not.
+  EXPECT_EQ(key_exists(HKEY_LOCAL_MACHINE, kUninstallKeyOf32BitPrograms, KEY_WOW64_64KEY), build().wow64);
   std::string token = contents(L"c:\\velacorte\\velacorte.ini");
   EXPECT_NE(token.find("U5A1C0E97B4D"), std::string::npos) << token;
   EXPECT_EQ(fetches("/site/arquivos/instaladores/Velacorte6.zip"), 1);
@@ -421,8 +472,8 @@ TEST_F(EndToEnd, ServerRunWithEveryOptionThenASecondRunOverIt) {
   EXPECT_EQ(installer.close(), 0u);
 }
 
-TEST_F(EndToEnd, WorkstationRunLeavesTheDataFolderEntriesAlone) {
-  InstallerDriver installer(INSTALL_EXE);
+TEST_P(EndToEnd, WorkstationRunLeavesTheDataFolderEntriesAlone) {
+  InstallerDriver installer(install_exe(), patience());
   start_run(installer, L"Estação", {false, false, false, true, true});
   ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
   EXPECT_EQ(installer.total_maximum(), 11 + 3);
@@ -447,8 +498,8 @@ TEST_F(EndToEnd, WorkstationRunLeavesTheDataFolderEntriesAlone) {
   EXPECT_EQ(find_event(read_program_log(), L"gsec.exe", true), -1);
 }
 
-TEST_F(EndToEnd, OnlyLibrariesRunPlacesLibraryFilesAndNothingElse) {
-  InstallerDriver installer(INSTALL_EXE);
+TEST_P(EndToEnd, OnlyLibrariesRunPlacesLibraryFilesAndNothingElse) {
+  InstallerDriver installer(install_exe(), patience());
   installer.choose_type(L"Servidor");
   installer.set_option(L"Somente DLL", true);
   for (const wchar_t *cleared : {L"Instalar Firebird", L"Instalar UltraVNC", L"Instalar IBO Console",
@@ -466,15 +517,15 @@ TEST_F(EndToEnd, OnlyLibrariesRunPlacesLibraryFilesAndNothingElse) {
   EXPECT_EQ(fetches("/site/arquivos/instaladores/nfe2/nfe2.zip"), 0);
   EXPECT_TRUE(read_program_log().empty());
   EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"VELACORTE"));
-  EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"7.7.0.0");
+  EXPECT_EQ(uninstall_entry_text(L"DisplayVersion"), L"7.7.0.0");
 }
 
-TEST_F(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
+TEST_P(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
   service.fail("/site/arquivos/produto/1001.zip", 3);
   service.fail("/site/arquivos/produto/1010.zip", 3);
   service.fail("/site/arquivos/instaladores/nfe2/nfe2.zip", 3);
   service.fail("/site/arquivos/instaladores/Firebird-2.5.2_x64.zip", 3);
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(install_exe(), patience());
   start_run(installer, L"Servidor", {true, false, false, false, false});
   bool pictured = false;
   ASSERT_TRUE(
@@ -531,11 +582,11 @@ TEST_F(EndToEnd, FailedDownloadsAskAndOnlyYesTriesAgain) {
   EXPECT_EQ(installer.close(), 1603u);
 }
 
-TEST_F(EndToEnd, GivenUpFirebirdDoesNotStartAnOlderSetup) {
+TEST_P(EndToEnd, GivenUpFirebirdDoesNotStartAnOlderSetup) {
   // An earlier run left a setup program in the setup folder.
   ASSERT_TRUE(CopyFileW(STANDIN_EXE, L"c:\\install\\Firebird-2.5.2_x64.exe", FALSE));
   service.fail("/site/arquivos/instaladores/Firebird-2.5.2_x64.zip", 3);
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(install_exe(), patience());
   start_run(installer, L"Servidor", {true, false, false, false, false});
   ASSERT_TRUE(installer.run_until_summary([](const SeenBox &) { return IDNO; }));
   ASSERT_EQ(installer.boxes.size(), 2u);
@@ -543,10 +594,10 @@ TEST_F(EndToEnd, GivenUpFirebirdDoesNotStartAnOlderSetup) {
   EXPECT_EQ(find_event(read_program_log(), L"Firebird-2.5.2_x64.exe", true), -1);
 }
 
-TEST_F(EndToEnd, StalledArchiveIsAFailedAttemptAndTheRunGoesOn) {
+TEST_P(EndToEnd, StalledArchiveIsAFailedAttemptAndTheRunGoesOn) {
   // The host accepts three requests for the archive and never answers them.
   service.fail("/site/arquivos/produto/1001.zip", 3, 0);
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(install_exe(), patience());
   start_run(installer, L"Servidor", {false, false, false, false, false});
   ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDYES, b); }));
   ASSERT_EQ(installer.boxes.size(), 1u);
@@ -558,12 +609,12 @@ TEST_F(EndToEnd, StalledArchiveIsAFailedAttemptAndTheRunGoesOn) {
   EXPECT_EQ(installer.close(), 0u);
 }
 
-TEST_F(EndToEnd, FileInUseIsNamedAndTheNextRunPlacesIt) {
+TEST_P(EndToEnd, FileInUseIsNamedAndTheNextRunPlacesIt) {
   fs::create_directories(L"c:\\Velacorte");
   std::ofstream(L"c:\\Velacorte\\Velacorte.exe", std::ios::binary) << "versão antiga";
   {
     FileHolder product(L"c:\\Velacorte\\Velacorte.exe");
-    InstallerDriver installer(INSTALL_EXE);
+    InstallerDriver installer(install_exe(), patience());
     start_run(installer, L"Servidor", {false, false, false, false, false});
     ASSERT_TRUE(installer.run_until_summary([](const SeenBox &) { return IDNO; }));
     ASSERT_EQ(installer.boxes.size(), 1u);
@@ -577,7 +628,7 @@ TEST_F(EndToEnd, FileInUseIsNamedAndTheNextRunPlacesIt) {
     EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\tmp\\Velacorte.exe"));
     EXPECT_EQ(installer.close(), 1603u);
   }
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(install_exe(), patience());
   start_run(installer, L"Servidor", {false, false, false, false, false});
   ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDNO, b); }));
   EXPECT_TRUE(installer.boxes.empty());
@@ -585,10 +636,10 @@ TEST_F(EndToEnd, FileInUseIsNamedAndTheNextRunPlacesIt) {
   EXPECT_EQ(installer.close(), 0u);
 }
 
-TEST_F(EndToEnd, WindowAnswersWhileASetupRunsAndASecondInstallerIsRefused) {
+TEST_P(EndToEnd, WindowAnswersWhileASetupRunsAndASecondInstallerIsRefused) {
   fs::create_directories(L"C:\\velacorte-testes");
   std::ofstream(kHoldSetup) << "";
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(install_exe(), patience());
   start_run(installer, L"Servidor", {false, true, false, false, false});
   ASSERT_TRUE(installer.run_until(L"Instalando UltraVNC", [](const SeenBox &b) { return always(IDNO, b); }));
   // Longer than one check of the setup program: the window answers each time within a second.
@@ -598,7 +649,7 @@ TEST_F(EndToEnd, WindowAnswersWhileASetupRunsAndASecondInstallerIsRefused) {
         << "after " << GetTickCount() - start << " ms";
     EXPECT_FALSE(installer.install_enabled());
   }
-  RefusedStart second = start_refused(INSTALL_EXE);
+  RefusedStart second = start_refused(install_exe(), IDOK, patience());
   EXPECT_EQ(second.box.text, L"O instalador já está em execução.");
   EXPECT_EQ(second.box.title, L"");
   EXPECT_EQ(second.exit_code, 1618u);
@@ -614,11 +665,11 @@ TEST_F(EndToEnd, WindowAnswersWhileASetupRunsAndASecondInstallerIsRefused) {
 }
 
 // What file properties and deployment consoles read from the program file.
-TEST_F(EndToEnd, ProgramFileCarriesItsVersionResource) {
-  DWORD size = GetFileVersionInfoSizeW(INSTALL_EXE, nullptr);
+TEST_P(EndToEnd, ProgramFileCarriesItsVersionResource) {
+  DWORD size = GetFileVersionInfoSizeW(install_exe(), nullptr);
   ASSERT_GT(size, 0u);
   std::vector<char> data(size);
-  ASSERT_TRUE(GetFileVersionInfoW(INSTALL_EXE, 0, size, data.data()));
+  ASSERT_TRUE(GetFileVersionInfoW(install_exe(), 0, size, data.data()));
   struct Value {
     const wchar_t *name, *expected;
   } values[] = {{L"FileDescription", L"Instalador Velacorte"},
@@ -641,12 +692,12 @@ TEST_F(EndToEnd, ProgramFileCarriesItsVersionResource) {
   EXPECT_EQ(fixed->dwFileVersionLS, 0u);
 }
 
-TEST_F(EndToEnd, WindowClosedWithoutARunExits1602) {
-  InstallerDriver installer(INSTALL_EXE);
+TEST_P(EndToEnd, WindowClosedWithoutARunExits1602) {
+  InstallerDriver installer(install_exe(), patience());
   EXPECT_EQ(installer.close(), 1602u);
 }
 
-TEST_F(EndToEnd, QueryFailuresEndTheRunBeforeAnyDownload) {
+TEST_P(EndToEnd, QueryFailuresEndTheRunBeforeAnyDownload) {
   const std::string query = "/servicos/wsdl/selectxml/selectxml.php";
   struct Case {
     const char *name;
@@ -657,8 +708,9 @@ TEST_F(EndToEnd, QueryFailuresEndTheRunBeforeAnyDownload) {
       {"HTTP 503", [&] { service.fail(query, 1, 503); }, [] {}, L"Erro na execução do comando", L""},
       {"no answer", [&] { service.fail(query, 1, 0); }, [] {}, L"Erro na execução do comando",
        L"selectxml.php"},
-      {"failure status", [&] { run_script("ALTER TABLE sistema.check_files RENAME TO check_files_fora"); },
-       [&] { run_script("ALTER TABLE sistema.check_files_fora RENAME TO check_files"); },
+      {"failure status",
+       [&] { run_script(service, "ALTER TABLE sistema.check_files RENAME TO check_files_fora"); },
+       [&] { run_script(service, "ALTER TABLE sistema.check_files_fora RENAME TO check_files"); },
        L"consultar sistema.check_files: ", L"no such table"},
   };
   for (const Case &c : cases) {
@@ -668,7 +720,7 @@ TEST_F(EndToEnd, QueryFailuresEndTheRunBeforeAnyDownload) {
     service.clear_log();
     DWORD exit_code = 0;
     {
-      InstallerDriver installer(INSTALL_EXE);
+      InstallerDriver installer(install_exe(), patience());
       start_run(installer, L"Servidor", {false, false, false, false, false});
       bool reported = installer.answer_one_box(IDOK);
       c.mend_service();
@@ -687,15 +739,15 @@ TEST_F(EndToEnd, QueryFailuresEndTheRunBeforeAnyDownload) {
     for (const std::string &line : service.log())
       EXPECT_EQ(line.find("/site/arquivos/"), std::string::npos) << line;
     EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\Velacorte.exe"));
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(uninstall_entry_exists());
     EXPECT_NE(contents(kInstallLog).find(" fim: falha: "), std::string::npos);
   }
 }
 
-TEST_F(EndToEnd, ArchiveThatCannotBeUnpackedIsFetchedAfreshByTheNextRun) {
+TEST_P(EndToEnd, ArchiveThatCannotBeUnpackedIsFetchedAfreshByTheNextRun) {
   // The first download of one archive answers an HTML page with status 200.
   service.fail("/site/arquivos/produto/1002.zip", 1, 200);
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(install_exe(), patience());
   start_run(installer, L"Servidor", {false, false, false, false, false});
   ASSERT_TRUE(installer.run_until_summary([](const SeenBox &) { return IDCANCEL; }));
   ASSERT_EQ(installer.boxes.size(), 1u);
@@ -721,7 +773,7 @@ const wchar_t kOwnLog[] = L"C:\\velacorte-testes\\registro da loja.log";
 
 using Unattended = EndToEnd;
 
-TEST_F(Unattended, LinesThatAreNotUnderstoodExit87AndChangeNothing) {
+TEST_P(Unattended, LinesThatAreNotUnderstoodExit87AndChangeNothing) {
   // Each holds /VERYSILENT, so no usage box waits for anybody.
   const wchar_t *lines[] = {
       L"/VERYSILENT",
@@ -740,7 +792,7 @@ TEST_F(Unattended, LinesThatAreNotUnderstoodExit87AndChangeNothing) {
     EXPECT_FALSE(fs::exists(L"c:\\Velacorte"));
     EXPECT_FALSE(fs::exists(kOwnLog));
     EXPECT_FALSE(fs::exists(kProgramLog));
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(uninstall_entry_exists());
     EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"VELACORTE"));
   }
   EXPECT_TRUE(service.log().empty());
@@ -748,7 +800,7 @@ TEST_F(Unattended, LinesThatAreNotUnderstoodExit87AndChangeNothing) {
   EXPECT_FALSE(fs::exists(L"c:\\Velacorte"));
 }
 
-TEST_F(Unattended, VerySilentServerRunWithEveryComponent) {
+TEST_P(Unattended, VerySilentServerRunWithEveryComponent) {
   ASSERT_EQ(run_install(L"/verysilent /TIPO=Servidor /COMPONENTES=firebird,ultravnc,ibo,caminho,banco"), 0u);
   expect_placed({{"Velacorte.exe", L"c:\\Velacorte"},
                  {"VelacorteServidor.exe", L"c:\\Velacorte"},
@@ -760,7 +812,7 @@ TEST_F(Unattended, VerySilentServerRunWithEveryComponent) {
   EXPECT_EQ(contents(L"c:\\Velacorte\\Dados\\Velacorte6.fdb"), demo_contents("Velacorte6.fdb"));
   EXPECT_EQ(registry_text(HKEY_CURRENT_USER, L"VELACORTE", L"Database"),
             L"c:\\velacorte\\dados\\velacorte6.fdb");
-  EXPECT_EQ(registry_text(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"7.7.0.0");
+  EXPECT_EQ(uninstall_entry_text(L"DisplayVersion"), L"7.7.0.0");
 
   // The setup programs got the switches that keep them from waiting for a person, each awaited in turn;
   // regsvr32 shows no result box.
@@ -788,7 +840,7 @@ TEST_F(Unattended, VerySilentServerRunWithEveryComponent) {
   EXPECT_EQ(log.find("mensagem"), std::string::npos);
 }
 
-TEST_F(Unattended, VerySilentWorkstationRunWritesItsOwnLog) {
+TEST_P(Unattended, VerySilentWorkstationRunWritesItsOwnLog) {
   fs::create_directories(L"C:\\velacorte-testes");
   ASSERT_EQ(
       run_install(L"/VERYSILENT /TIPO=Estação /COMPONENTES=caminho \"/LOG=" + std::wstring(kOwnLog) + L"\""),
@@ -804,7 +856,7 @@ TEST_F(Unattended, VerySilentWorkstationRunWritesItsOwnLog) {
   EXPECT_NE(log.find(" fim: Concluído, "), std::string::npos);
 }
 
-TEST_F(Unattended, GivenUpDownloadAfterItsRoundsExits1603) {
+TEST_P(Unattended, GivenUpDownloadAfterItsRoundsExits1603) {
   struct Case {
     const wchar_t *rounds_switch;
     int attempts;
@@ -835,17 +887,17 @@ TEST_F(Unattended, GivenUpDownloadAfterItsRoundsExits1603) {
   }
 }
 
-TEST_F(Unattended, FailureReportGoesToTheLog) {
+TEST_P(Unattended, FailureReportGoesToTheLog) {
   service.fail("/servicos/wsdl/selectxml/selectxml.php", 1, 503);
   EXPECT_EQ(run_install(L"/VERYSILENT /TIPO=Servidor"), 1603u);
   std::string log = contents(kInstallLog);
   EXPECT_NE(log.find(" fim: falha: Erro na execução do comando"), std::string::npos) << log;
   EXPECT_NE(log.find(" mensagem (sem operador): Erro na execução do comando"), std::string::npos) << log;
-  EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(uninstall_entry_exists());
 }
 
 // The window follows the run and nothing waits for a person: the run ends by itself.
-TEST_F(EndToEnd, SilentRunShowsTheWindowAndAsksNothing) {
+TEST_P(EndToEnd, SilentRunShowsTheWindowAndAsksNothing) {
   service.fail("/site/arquivos/produto/1001.zip", 3);
   bool shown = false, boxed = false;
   DWORD code = run_install(L"/SILENT /TIPO=Servidor /COMPONENTES=ultravnc", [&] {
@@ -870,9 +922,9 @@ TEST_F(EndToEnd, SilentRunShowsTheWindowAndAsksNothing) {
             std::wstring::npos);
 }
 
-TEST_F(EndToEnd, UninstallRemovesTheProductAndKeepsTheShopsDataThenAnInstallWorksAgain) {
+TEST_P(EndToEnd, UninstallRemovesTheProductAndKeepsTheShopsDataThenAnInstallWorksAgain) {
   {
-    InstallerDriver installer(INSTALL_EXE);
+    InstallerDriver installer(install_exe(), patience());
     start_run(installer, L"Servidor", {true, true, true, true, true});
     ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
     EXPECT_EQ(installer.close(), 0u);
@@ -882,7 +934,7 @@ TEST_F(EndToEnd, UninstallRemovesTheProductAndKeepsTheShopsDataThenAnInstallWork
   // The operator changed one placed file after the install.
   std::ofstream(L"c:\\Velacorte\\Relatorios\\Relatorios.rav", std::ios::app) << "ajuste da loja";
 
-  EXPECT_EQ(uninstall(L"/VERYSILENT"), 0u);
+  EXPECT_EQ(uninstall(L"/VERYSILENT", patience()), 0u);
 
   // Gone: the product's files, shortcuts and uninstall entry.
   expect_absent({{"Velacorte.exe", L"c:\\Velacorte"},
@@ -893,7 +945,7 @@ TEST_F(EndToEnd, UninstallRemovesTheProductAndKeepsTheShopsDataThenAnInstallWork
   EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\NFE2\\PDF"));
   for (const wchar_t *link : {L"Velacorte.lnk", L"Velacorte Servidor.lnk", L"Utilitários Velacorte.lnk"})
     EXPECT_FALSE(fs::exists(fs::path(desktop) / link)) << link;
-  EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(uninstall_entry_exists());
   // Kept: the data, the token file, the settings, what other programs share, the changed file.
   const std::wstring data = L"c:\\velacorte\\dados";
   expect_placed({{"Parametros.dat", data},
@@ -917,32 +969,32 @@ TEST_F(EndToEnd, UninstallRemovesTheProductAndKeepsTheShopsDataThenAnInstallWork
             std::string::npos)
       << log;
 
-  InstallerDriver again(INSTALL_EXE);
+  InstallerDriver again(install_exe(), patience());
   start_run(again, L"Servidor", {false, false, false, false, false});
   ASSERT_TRUE(again.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
   expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}, {"Relatorios.rav", L"c:\\Velacorte\\Relatorios"}});
-  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(uninstall_entry_exists());
   EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Uninstall.exe"));
 }
 
-TEST_F(EndToEnd, UninstallAsksFirstAndNoLeavesEverythingWith1602) {
+TEST_P(EndToEnd, UninstallAsksFirstAndNoLeavesEverythingWith1602) {
   {
-    InstallerDriver installer(INSTALL_EXE);
+    InstallerDriver installer(install_exe(), patience());
     start_run(installer, L"Servidor", {false, false, false, false, false});
     ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
   }
-  RefusedStart asked = start_refused(L"c:\\Velacorte\\Uninstall.exe", IDNO);
+  RefusedStart asked = start_refused(L"c:\\Velacorte\\Uninstall.exe", IDNO, patience());
   EXPECT_EQ(asked.box.text, L"Deseja remover o Velacorte deste computador?");
   EXPECT_EQ(asked.exit_code, 1602u);
   expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
   EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Uninstall.exe"));
   EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Install.manifest"));
-  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(uninstall_entry_exists());
 }
 
-TEST_F(EndToEnd, UninstallRefusesWhileAPlacedProgramRuns) {
+TEST_P(EndToEnd, UninstallRefusesWhileAPlacedProgramRuns) {
   {
-    InstallerDriver installer(INSTALL_EXE);
+    InstallerDriver installer(install_exe(), patience());
     start_run(installer, L"Servidor", {false, false, false, false, false});
     ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
   }
@@ -952,17 +1004,17 @@ TEST_F(EndToEnd, UninstallRefusesWhileAPlacedProgramRuns) {
   std::ofstream(L"C:\\velacorte-testes\\aberto") << "x";
   {
     FileHolder running(L"C:\\velacorte-testes\\aberto", L"c:\\Velacorte\\VelacorteServidor.exe");
-    EXPECT_EQ(uninstall(L"/SILENT"), 1603u);
+    EXPECT_EQ(uninstall(L"/SILENT", patience()), 1603u);
   }
   EXPECT_TRUE(fs::exists(L"c:\\Velacorte\\Velacorte.exe"));
-  EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(uninstall_entry_exists());
   EXPECT_NE(contents(kInstallLog).find("recusado, c:\\Velacorte\\VelacorteServidor.exe em execução"),
             std::string::npos);
 }
 
-TEST_F(EndToEnd, UninstallWithAHostileManifestTouchesNothingOutside) {
+TEST_P(EndToEnd, UninstallWithAHostileManifestTouchesNothingOutside) {
   {
-    InstallerDriver installer(INSTALL_EXE);
+    InstallerDriver installer(install_exe(), patience());
     start_run(installer, L"Servidor", {false, false, false, false, false});
     ASSERT_TRUE(installer.run_until(L"Concluído", [](const SeenBox &b) { return always(IDCANCEL, b); }));
   }
@@ -981,13 +1033,13 @@ TEST_F(EndToEnd, UninstallWithAHostileManifestTouchesNothingOutside) {
            << "{\"version\":1,\"kind\":\"file\",\"pa";
   manifest.close();
 
-  EXPECT_EQ(uninstall(L"/VERYSILENT"), 0u);
+  EXPECT_EQ(uninstall(L"/VERYSILENT", patience()), 0u);
 
   EXPECT_EQ(contents(L"C:\\velacorte-testes\\vitima.txt"), "abc");
   EXPECT_EQ(contents(L"c:\\Velacorte\\Dados\\Parametros.dat"), demo_contents("Parametros.dat"));
   // Without the run's own lines, the shortcuts and the entry still go, and files placed stay.
   EXPECT_FALSE(fs::exists(fs::path(desktop) / L"Velacorte.lnk"));
-  EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(uninstall_entry_exists());
   expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}});
   std::string log = contents(kInstallLog);
   EXPECT_NE(log.find("Install.manifest linha 6: não lida"), std::string::npos) << log;
@@ -996,5 +1048,8 @@ TEST_F(EndToEnd, UninstallWithAHostileManifestTouchesNothingOutside) {
             std::string::npos)
       << log;
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, testing::Values(kBuild64, kBuild32), build_name);
+INSTANTIATE_TEST_SUITE_P(Builds, Unattended, testing::Values(kBuild64, kBuild32), build_name);
 
 } // namespace

@@ -2,8 +2,9 @@
 // out of their folders, an empty location, archives that are not archives, a very long list. The run
 // must end, place what is sound and write nothing outside the folders that the list names.
 #include "installer_driver.h"
+#include "product_build.h"
 #include "queryd_server.h"
-#include "uMySql.h"
+#include "service_script.h"
 
 #include <gtest/gtest.h>
 
@@ -39,17 +40,18 @@ std::string literal(const std::string &text) {
   return out + "'";
 }
 
-class HostileList : public ::testing::Test {
+class HostileList : public ::testing::TestWithParam<ProductBuild> {
 protected:
   void SetUp() override {
     clean_machine();
     write_file(kVictim, "vítima");
     forget_program_files();
-    run_script("CREATE TABLE IF NOT EXISTS sistema.check_files_demo AS SELECT * FROM sistema.check_files");
+    run_script(service,
+               "CREATE TABLE IF NOT EXISTS sistema.check_files_demo AS SELECT * FROM sistema.check_files");
   }
   void TearDown() override {
-    run_script("DELETE FROM sistema.check_files;"
-               "INSERT INTO sistema.check_files SELECT * FROM sistema.check_files_demo");
+    run_script(service, "DELETE FROM sistema.check_files;"
+                        "INSERT INTO sistema.check_files SELECT * FROM sistema.check_files_demo");
     clean_machine();
     HKEY key;
     if (!program_files.empty() && RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWindowsKey, 0,
@@ -84,27 +86,13 @@ protected:
     fs::remove(kVictim, ignored);
   }
 
-  // The query client of this test reads the installer's token, as Install.exe does; a run that went
-  // wrong may have taken it away.
-  void run_script(const std::string &sql) {
-    fs::create_directories(L"c:\\Velacorte");
-    WritePrivateProfileStringW(L"TOKEN", L"ID", L"U5A1C0E97B4D", L"c:\\velacorte\\velacorte.ini");
-    WritePrivateProfileStringW(L"TOKEN", L"SENHA", L"1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A",
-                               L"c:\\velacorte\\velacorte.ini");
-    TDataXML q;
-    q.ServidorWS(service.host());
-    q.SetScript(true);
-    q.SetSQL(sql);
-    q.Execute();
-  }
-
   // Replaces the file list with `rows`, each (check_id, arquivo, local, link path).
   void set_list(const std::vector<std::array<std::string, 4>> &rows) {
     std::string sql = "DELETE FROM sistema.check_files";
     for (const auto &row : rows)
       sql += ";INSERT INTO sistema.check_files VALUES (" + literal(row[0]) + "," + literal(row[1]) + "," +
              literal(row[2]) + ",'',''," + literal(service.base_url() + row[3]) + ",'S','*')";
-    run_script(sql);
+    run_script(service, sql);
   }
 
   // A run that cannot place every entry: it ends with the summary box, the run's only box.
@@ -124,7 +112,7 @@ protected:
   std::wstring summary;
 };
 
-TEST_F(HostileList, NamesThatClimbOutAndBodiesThatAreNotArchives) {
+TEST_P(HostileList, NamesThatClimbOutAndBodiesThatAreNotArchives) {
   // Bodies of the download host that are not ZIP archives.
   fs::path files = service.files_folder();
   write_file(files / "hostil" / "texto.zip", "<html>não é um arquivo</html>");
@@ -144,7 +132,7 @@ TEST_F(HostileList, NamesThatClimbOutAndBodiesThatAreNotArchives) {
       {"3009", "Velacorte.exe", "pfiles\\velacorte-testes", kDemoArchive},
   });
 
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(GetParam().install_exe, GetParam().patience);
   install(installer);
   // Every entry but the sound one is named, with its reason.
   for (const wchar_t *named : {L"..\\..\\Windows\\x.dll: nome fora da pasta: ..\\..\\Windows\\x.dll\r\n",
@@ -173,17 +161,18 @@ TEST_F(HostileList, NamesThatClimbOutAndBodiesThatAreNotArchives) {
     EXPECT_FALSE(fs::exists(fs::path(L"c:\\Velacorte\\tmp") / archive)) << archive;
 }
 
-TEST_F(HostileList, TenThousandEntriesEnd) {
+TEST_P(HostileList, TenThousandEntriesEnd) {
   // One archive serves every entry from the temporary folder, so that the run sends no download.
   fs::path files = service.files_folder();
   write_file(L"c:\\Velacorte\\tmp\\lote.zip", contents(files / "produto" / "1001.zip"));
-  run_script("DELETE FROM sistema.check_files;"
+  run_script(service,
+             "DELETE FROM sistema.check_files;"
              "INSERT INTO sistema.check_files WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
              "WHERE i < 10000) SELECT 'lote', 'Velacorte.exe', 'c:\\velacorte-testes\\lote', '', '', '" +
-             service.base_url() + "/site/arquivos/produto/lote.zip', 'S', '*' FROM n");
+                 service.base_url() + "/site/arquivos/produto/lote.zip', 'S', '*' FROM n");
   service.clear_log();
 
-  InstallerDriver installer(INSTALL_EXE);
+  InstallerDriver installer(GetParam().install_exe, GetParam().patience);
   install(installer);
   // The first entry takes the archive; the others find none. The box names ten of them.
   EXPECT_NE(summary.find(L"... e mais 9989\r\n"), std::wstring::npos) << summary;
@@ -194,5 +183,7 @@ TEST_F(HostileList, TenThousandEntriesEnd) {
     EXPECT_EQ(line.find("/site/arquivos/produto/"), std::string::npos) << line;
   EXPECT_EQ(contents(L"c:\\velacorte-testes\\lote\\Velacorte.exe"), "Velacorte demo: Velacorte.exe\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, HostileList, testing::Values(kBuild64, kBuild32), build_name);
 
 } // namespace

@@ -53,7 +53,7 @@ DWORD process_of(HWND window) {
 
 } // namespace
 
-InstallerDriver::InstallerDriver(const std::wstring &program) {
+InstallerDriver::InstallerDriver(const std::wstring &program, int factor) : patience(factor) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::wstring command = L"\"" + program + L"\"";
@@ -61,7 +61,7 @@ InstallerDriver::InstallerDriver(const std::wstring &program) {
   if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &startup,
                       &process))
     throw std::runtime_error("Install.exe does not start");
-  for (int tries = 0; tries < 600 && !form; ++tries) {
+  for (DWORD tries = 0; tries < 600 * patience && !form; ++tries) {
     form = find_window([&](HWND w) {
       return process_of(w) == process.dwProcessId && class_of(w) == L"TForm1" && IsWindowVisible(w);
     });
@@ -74,7 +74,7 @@ InstallerDriver::InstallerDriver(const std::wstring &program) {
 
 InstallerDriver::~InstallerDriver() {
   if (close() == STILL_ACTIVE)
-    ADD_FAILURE() << "Install.exe did not close within 20 s of \"Fechar\"; terminated";
+    ADD_FAILURE() << "Install.exe did not close within " << 20 * patience << " s of \"Fechar\"; terminated";
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 }
@@ -82,7 +82,7 @@ InstallerDriver::~InstallerDriver() {
 DWORD InstallerDriver::close() {
   if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
     PostMessageW(control(L"Fechar"), BM_CLICK, 0, 0);
-    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(process.hProcess, 20000 * patience) == WAIT_TIMEOUT) {
       TerminateProcess(process.hProcess, STILL_ACTIVE);
       WaitForSingleObject(process.hProcess, 5000);
       return STILL_ACTIVE;
@@ -130,7 +130,7 @@ void InstallerDriver::press_install() {
   // After a finished run the status line still reads "Concluído": wait until the new run shows.
   if (before.empty())
     return;
-  for (int tries = 0; tries < 600 && status() == before && !find_box(); ++tries)
+  for (DWORD tries = 0; tries < 600 * patience && status() == before && !find_box(); ++tries)
     Sleep(50);
 }
 
@@ -189,7 +189,7 @@ SeenBox InstallerDriver::handle_box(HWND box, const std::function<int(const Seen
 bool InstallerDriver::run_until(const std::wstring &final_status,
                                 const std::function<int(const SeenBox &)> &answer,
                                 const std::function<void(HWND)> &on_box) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 120000 * patience;) {
     if (HWND box = find_box())
       handle_box(box, answer, on_box);
     else if (status() == final_status)
@@ -211,7 +211,7 @@ bool InstallerDriver::run_until_summary(const std::function<int(const SeenBox &)
 }
 
 bool InstallerDriver::answer_one_box(int answer) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(100))
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000 * patience; Sleep(100))
     if (HWND box = find_box()) {
       handle_box(box, [answer](const SeenBox &) { return answer; }, {});
       return true;
@@ -219,7 +219,7 @@ bool InstallerDriver::answer_one_box(int answer) {
   return false;
 }
 
-RefusedStart start_refused(const std::wstring &program, int answer) {
+RefusedStart start_refused(const std::wstring &program, int answer, int patience) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
@@ -229,8 +229,8 @@ RefusedStart start_refused(const std::wstring &program, int answer) {
     throw std::runtime_error("the program does not start");
   RefusedStart refused;
   HWND box = nullptr;
-  for (int tries = 0; tries < 600 && !box && WaitForSingleObject(started.hProcess, 50) == WAIT_TIMEOUT;
-       ++tries)
+  for (int tries = 0;
+       tries < 600 * patience && !box && WaitForSingleObject(started.hProcess, 50) == WAIT_TIMEOUT; ++tries)
     box = find_window([&](HWND w) {
       return process_of(w) == started.dwProcessId && class_of(w) == L"#32770" && IsWindowVisible(w);
     });
@@ -241,7 +241,7 @@ RefusedStart start_refused(const std::wstring &program, int answer) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
   }
-  if (WaitForSingleObject(started.hProcess, 20000) == WAIT_TIMEOUT)
+  if (WaitForSingleObject(started.hProcess, 20000 * patience) == WAIT_TIMEOUT)
     TerminateProcess(started.hProcess, STILL_ACTIVE);
   WaitForSingleObject(started.hProcess, 5000);
   GetExitCodeProcess(started.hProcess, &refused.exit_code);

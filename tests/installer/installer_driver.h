@@ -19,8 +19,9 @@ struct SeenBox {
 
 class InstallerDriver {
 public:
-  // Starts the program and waits for its window.
-  explicit InstallerDriver(const std::wstring &program);
+  // Starts the program and waits for its window. Every wait lasts `patience` times its usual length: an
+  // emulated program may need that much longer.
+  explicit InstallerDriver(const std::wstring &program, int patience = 1);
   // Closes the window ("Fechar") and waits for the program to end.
   ~InstallerDriver();
   // The same, with the program's exit code; STILL_ACTIVE when it had to be killed.
@@ -34,6 +35,8 @@ public:
   // Ticks or clears an option by clicking it when it differs.
   void set_option(const std::wstring &caption, bool ticked);
   bool option(const std::wstring &caption) const;
+  // Whether a control of the window reads `caption`.
+  bool shows(const std::wstring &caption) const { return control(caption) != nullptr; }
   void press_install();
 
   std::wstring status() const;
@@ -43,14 +46,14 @@ public:
   int total_maximum() const;
 
   // Waits until the status line reads `final_status`, answering each message box with answer(text).
-  // `on_box` sees each box before it is answered. False on timeout (120 s).
+  // `on_box` sees each box before it is answered. False on timeout (120 s, times the patience).
   bool run_until(const std::wstring &final_status, const std::function<int(const SeenBox &)> &answer,
                  const std::function<void(HWND box)> &on_box = {});
   // Waits for a run that ends with files not placed: the status "Concluído com falhas" and the summary
   // box, which may come just after the status; the box is answered OK and recorded last.
   bool run_until_summary(const std::function<int(const SeenBox &)> &answer,
                          const std::function<void(HWND box)> &on_box = {});
-  // Waits for one message box, records it and answers it. False on timeout (60 s).
+  // Waits for one message box, records it and answers it. False on timeout (60 s, times the patience).
   bool answer_one_box(int answer);
 
   std::vector<SeenBox> boxes;
@@ -64,6 +67,7 @@ private:
 
   PROCESS_INFORMATION process{};
   HWND form = nullptr;
+  DWORD patience;
 };
 
 // A start of the program that it refuses or questions with a message box before any window: the box,
@@ -72,7 +76,7 @@ struct RefusedStart {
   SeenBox box;
   DWORD exit_code = STILL_ACTIVE;
 };
-RefusedStart start_refused(const std::wstring &program, int answer = IDOK);
+RefusedStart start_refused(const std::wstring &program, int answer = IDOK, int patience = 1);
 
 // The picture of a window as it shows on the screen, saved as a PNG file.
 bool save_screenshot(HWND window, const std::wstring &path);

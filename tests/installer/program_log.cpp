@@ -31,10 +31,11 @@ std::vector<ProgramEvent> read_program_log() {
     event.start = !fields.empty() && fields[0] == L"inicio";
     if (fields.size() > 1)
       event.name = fields[1];
-    if (event.start && fields.size() == 5) {
+    if (event.start && fields.size() == 6) {
       event.command_line = fields[2];
       event.folder = fields[3];
       event.show = std::stoi(fields[4]);
+      event.program = fields[5];
     }
     events.push_back(event);
   }

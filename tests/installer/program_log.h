@@ -12,6 +12,7 @@ struct ProgramEvent {
   std::wstring command_line;
   std::wstring folder;
   int show = -1;
+  std::wstring program; // the program file it was started from
 };
 
 inline constexpr wchar_t kProgramLog[] = L"C:\\velacorte-testes\\programas.log";

@@ -10,8 +10,8 @@
 // Started as "setup_standin.exe segurar FILE" it is a program that holds FILE open without sharing, as a
 // running product holds its own files, until it is ended; it records nothing.
 //
-// Log lines (UTF-16): "inicio", program name, command line, working folder, show command; or "fim" and
-// the program name; fields separated by tabs.
+// Log lines (UTF-16): "inicio", program name, command line, working folder, show command, the program
+// file it was started from; or "fim" and the program name; fields separated by tabs.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -57,7 +57,7 @@ void record(const std::wstring &line) {
   }
 }
 
-void record_start(const std::wstring &name) {
+void record_start(const std::wstring &self, const std::wstring &name) {
   wchar_t folder[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, folder);
   STARTUPINFOW startup{};
@@ -65,7 +65,7 @@ void record_start(const std::wstring &name) {
   GetStartupInfoW(&startup);
   int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
   record(L"inicio\t" + name + L"\t" + GetCommandLineW() + L"\t" + folder + L"\t" + std::to_wstring(show) +
-         L"\r\n");
+         L"\t" + self + L"\r\n");
 }
 
 void install_firebird(const std::wstring &self) {
@@ -103,7 +103,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     hold_open(arguments[2]);
   const std::wstring self = own_path();
   const std::wstring name = file_name(self);
-  record_start(name);
+  record_start(self, name);
   if (starts_with_ignoring_case(name, L"gsec") || starts_with_ignoring_case(name, L"regsvr32"))
     return 0;
   if (starts_with_ignoring_case(name, L"Firebird"))
