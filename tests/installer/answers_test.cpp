@@ -1,6 +1,7 @@
 // The answers of an unattended run: Yes while rounds of attempts remain, then No, each in the log with
 // the question; messages reach the log and nothing else.
 #include "answers.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,6 @@ namespace {
 
 const fs::path kFolder = L"c:\\respostas-teste";
 const std::wstring kLog = L"c:\\respostas-teste\\Install.log";
-
-std::string contents(const fs::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class AnswersTest : public ::testing::Test {
 protected:

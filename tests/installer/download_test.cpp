@@ -3,6 +3,7 @@
 #include "Unit1.h"
 #include "queryd_server.h"
 #include "raw_http_server.h"
+#include "test_files.h"
 #include "test_run.h"
 #include "text.h"
 
@@ -25,11 +26,6 @@ const fs::path temporary_folder = L"C:\\Velacorte\\tmp";
 std::string read_file(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const fs::path &path, const std::string &content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
 }
 
 std::string random_bytes(size_t size, unsigned seed) {

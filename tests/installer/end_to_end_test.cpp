@@ -5,6 +5,7 @@
 #include "program_log.h"
 #include "queryd_server.h"
 #include "service_script.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -66,11 +67,6 @@ std::wstring wow64_system_folder() {
   wchar_t path[MAX_PATH] = {};
   GetSystemWow64DirectoryW(path, MAX_PATH);
   return path;
-}
-
-std::string contents(const fs::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::string demo_contents(const std::string &name) {

@@ -5,6 +5,7 @@
 #include "product_build.h"
 #include "queryd_server.h"
 #include "service_script.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -22,23 +23,6 @@ namespace {
 const char kDemoArchive[] = "/site/arquivos/produto/1001.zip"; // holds Velacorte.exe
 const wchar_t kVictim[] = L"c:\\windows\\x.dll";
 const wchar_t kWindowsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-
-std::string contents(const fs::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void write_file(const fs::path &file, const std::string &bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string literal(const std::string &text) {
-  std::string out = "'";
-  for (char c : text)
-    out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out + "'";
-}
 
 class HostileList : public ::testing::TestWithParam<ProductBuild> {
 protected:

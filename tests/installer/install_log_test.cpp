@@ -1,6 +1,7 @@
 // The install log on its own: lines held until the folder exists, the line format, what is left out,
 // and the one old generation past the size limit.
 #include "install_log.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,6 @@ namespace {
 
 const fs::path kFolder = L"c:\\registro-teste";
 const std::wstring kLog = L"c:\\registro-teste\\Install.log";
-
-std::string contents(const fs::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class InstallLogTest : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 // the manifest merged with the lines of earlier runs.
 #include "install_log.h"
 #include "install_record.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,6 @@ namespace {
 
 const fs::path kFolder = L"c:\\registro-manifesto";
 const std::string kManifest = "c:\\registro-manifesto\\Install.manifest";
-
-std::string contents(const fs::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class InstallRecordTest : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 // and sha256sum made (standins/sign_standins.sh).
 #include "archive_checksum.h"
 #include "setup_signature.h"
+#include "test_files.h"
 #include "text.h"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::wstring kSeed = SEED_FOLDER;
-
-std::string contents(const fs::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::string upper(std::string text) {
   for (char &c : text)

@@ -4,6 +4,8 @@
 #include "installer_driver.h"
 #include "program_log.h"
 #include "queryd_server.h"
+#include "service_script.h"
+#include "test_files.h"
 #include "text.h"
 #include "uMySql.h"
 
@@ -26,23 +28,6 @@ namespace {
 const wchar_t kInstallLog[] = L"c:\\Velacorte\\Install.log";
 const wchar_t kFirebirdKey[] = L"SYSTEM\\CurrentControlSet\\services\\FirebirdServerDefaultInstance";
 const std::wstring kSeed = SEED_FOLDER;
-
-std::string contents(const fs::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void write_file(const fs::path &file, const std::string &bytes) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string literal(const std::string &text) {
-  std::string out = "'";
-  for (char c : text)
-    out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out + "'";
-}
 
 std::string upper(std::string text) {
   for (char &c : text)
@@ -98,18 +83,7 @@ protected:
 
   fs::path files() const { return fs::path(service.files_folder()); }
 
-  // Runs SQL on the service as Install.exe does, with the installer's token.
-  void run_script(const std::string &sql) {
-    fs::create_directories(L"c:\\Velacorte");
-    WritePrivateProfileStringW(L"TOKEN", L"ID", L"U5A1C0E97B4D", L"c:\\velacorte\\velacorte.ini");
-    WritePrivateProfileStringW(L"TOKEN", L"SENHA", L"1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A",
-                               L"c:\\velacorte\\velacorte.ini");
-    TDataXML q;
-    q.ServidorWS(service.host());
-    q.SetScript(true);
-    q.SetSQL(sql);
-    q.Execute();
-  }
+  void run_script(const std::string &sql) { ::run_script(service, sql); }
 
   // Replaces the list with one entry per row, each the archive caso.zip under its own name, holding
   // Verificado.txt for the folder c:\velacorte-testes\<check_id>; with the sha256 column when asked.

@@ -1,6 +1,7 @@
 // The installer's work on the machine, read back through Win32: target folders, the folder tree, the
 // uninstall entry and desktop shortcuts.
 #include "Unit1.h"
+#include "test_files.h"
 #include "test_run.h"
 #include "text.h"
 
@@ -29,11 +30,6 @@ std::wstring stored_name(const std::wstring &path) {
     return L"";
   FindClose(search);
   return found.cFileName;
-}
-
-void write_file(const fs::path &path, const std::string &content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
 }
 
 class Machine : public ::testing::Test {

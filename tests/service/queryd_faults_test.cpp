@@ -4,16 +4,11 @@
 #include "QueryService.h"
 #include "base64.h"
 #include "queryd_client.h"
+#include "raw_connection.h"
 #include "request_control.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -42,58 +37,6 @@ long resident_mb(int pid) {
       return std::stol(line.substr(6)) / 1024;
   return -1;
 }
-
-// A plain connection to the server, for clients that send what and when they like.
-class RawConnection {
-public:
-  explicit RawConnection(int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<unsigned short>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(socket_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
-      throw std::runtime_error("connect to velacorte-queryd failed");
-  }
-  ~RawConnection() { close(socket_); }
-  RawConnection(const RawConnection &) = delete;
-  RawConnection &operator=(const RawConnection &) = delete;
-
-  bool send_text(const std::string &text) const {
-    return ::send(socket_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
-  }
-  // What arrives until the server closes, at most for `time`.
-  std::string receive(std::chrono::milliseconds time) const {
-    std::string text;
-    auto end = Clock::now() + time;
-    for (;;) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-      pollfd watched{socket_, POLLIN, 0};
-      if (left <= 0 || poll(&watched, 1, static_cast<int>(left)) <= 0)
-        return text;
-      char buffer[4096];
-      ssize_t n = recv(socket_, buffer, sizeof buffer, 0);
-      if (n <= 0)
-        return text;
-      text.append(buffer, static_cast<size_t>(n));
-    }
-  }
-  // Whether the server has closed the connection within `time`.
-  bool closed_within(std::chrono::milliseconds time) const {
-    auto end = Clock::now() + time;
-    while (Clock::now() < end) {
-      pollfd watched{socket_, POLLIN, 0};
-      if (poll(&watched, 1, 50) > 0) {
-        char buffer[256];
-        if (recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT) <= 0)
-          return true;
-      }
-    }
-    return false;
-  }
-
-private:
-  int socket_;
-};
 
 std::chrono::milliseconds since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);

@@ -3,17 +3,12 @@
 // clients that never finish the handshake.
 
 #include "queryd_server.h"
+#include "raw_connection.h"
 #include "token_file.h"
 #include "uMySql.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -37,44 +32,6 @@ std::string read_file(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-// A TCP connection that speaks no TLS.
-class RawConnection {
-public:
-  explicit RawConnection(int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<unsigned short>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(socket_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
-      throw std::runtime_error("connect to velacorte-queryd failed");
-  }
-  ~RawConnection() { close(socket_); }
-  RawConnection(const RawConnection &) = delete;
-  RawConnection &operator=(const RawConnection &) = delete;
-
-  void send_text(const std::string &text) const { ::send(socket_, text.data(), text.size(), MSG_NOSIGNAL); }
-  // What arrives until the server closes; nullopt when it has not closed within `time`.
-  std::optional<std::string> until_closed(std::chrono::milliseconds time) const {
-    std::string text;
-    auto end = std::chrono::steady_clock::now() + time;
-    for (;;) {
-      auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      pollfd watched{socket_, POLLIN, 0};
-      if (left.count() <= 0 || poll(&watched, 1, static_cast<int>(left.count())) <= 0)
-        return std::nullopt;
-      char buffer[4096];
-      ssize_t n = recv(socket_, buffer, sizeof buffer, 0);
-      if (n <= 0)
-        return text;
-      text.append(buffer, static_cast<size_t>(n));
-    }
-  }
-
-private:
-  int socket_;
-};
 
 TEST(QuerydTls, ServesTheServiceAndDownloadsToClientsThatTrustItsAuthority) {
   QuerydServer server({.arguments = tls_arguments("trusted")});

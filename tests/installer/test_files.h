@@ -1,0 +1,13 @@
+#pragma once
+
+// Files and SQL texts as the installer's tests make and read them.
+
+#include <filesystem>
+#include <string>
+
+// The whole file as bytes; empty when it cannot be read.
+std::string contents(const std::filesystem::path &file);
+// Writes the bytes, making the folders on the way.
+void write_file(const std::filesystem::path &file, const std::string &bytes);
+// The text as an SQL string literal.
+std::string literal(const std::string &text);
