@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-format
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64 xvfb xauth imagemagick
+  wine wine64 xvfb xauth x11-utils imagemagick
   zlib1g-dev libpugixml-dev googletest libsqlite3-dev libcpp-httplib-dev
   zip unzip libarchive-tools unicode-data curl python3 pkg-config libclang-rt-14-dev
   php-cli php-soap php-xml

@@ -535,7 +535,7 @@ TEST_F(QuerydTest, DemoListOffersTheDigestOfEveryArchiveUnlessToldNot) {
   }
 
   queryd_test::QuerydServer older({.arguments = {"--no-sha256"}});
-  EXPECT_EQ(queryd_test::codigo(call(older, "select sha256 from sistema.check_files").reply), "002");
+  EXPECT_EQ(queryd_test::codigo(call(older, "select sha256 from sistema.check_files").reply), "102");
   pugi::xml_document whole = parse(call(older, "select * from sistema.check_files").reply);
   EXPECT_GT(whole.select_nodes("/retorno/select/row").size(), 0u);
   EXPECT_FALSE(whole.select_node("/retorno/select/row/SHA256"));
