@@ -28,7 +28,7 @@ fi
 state=$build/tests/installer/queryd-e2e
 bash scripts/queryd-fixture.sh start "$state" build/native/server/velacorte-queryd "${host##*:}" \
   "$build/tests/installer/e2e-seed"
-trap 'bash scripts/queryd-fixture.sh stop "$state"; wineserver -k 2>/dev/null || true' EXIT
+trap 'bash scripts/queryd-fixture.sh stop "$state"; TMPDIR=$WINEPREFIX.tmp wineserver -k 2>/dev/null || true' EXIT
 
 if [ -n "${DISPLAY:-}" ]; then
   # The setup programs that the run expects in c:\install: the project's stand-ins.

@@ -43,7 +43,7 @@ smoke_run_product() {
       sleep 1
     done
     exit 1' || rc=$?
-  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  WINEPREFIX=$prefix TMPDIR=$prefix.tmp wineserver -k 2>/dev/null || true
   case $rc in
   0) echo "the 32-bit Install.exe shows its window under Wine" ;;
   1) echo "the 32-bit Install.exe showed no window within 600 s" >&2 ;;
@@ -74,5 +74,5 @@ else
   echo "== NOT RUN: the 32-bit product's end-to-end runs (label wow64), for the reason above" >&2
   step xvfb-run -a -s '-screen 0 1024x768x24' ctest --preset win64-test-x64
 fi
-WINEPREFIX=$PWD/build/win64-test/wineprefix wineserver -k 2>/dev/null || true
+WINEPREFIX=$PWD/build/win64-test/wineprefix TMPDIR=$PWD/build/win64-test/wineprefix.tmp wineserver -k 2>/dev/null || true
 exit $failed

@@ -17,7 +17,10 @@ wine=wine
 # No menu entries or .desktop files for the shortcuts that programs make: they would land in the home
 # folder.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
-mkdir -p "$WINEPREFIX"
+# Wine keeps its server's socket folder under TMPDIR: beside the prefix, not in /tmp. Whoever stops
+# the prefix's server (wineserver -k) gives the same TMPDIR.
+export TMPDIR=$WINEPREFIX.tmp
+mkdir -p "$WINEPREFIX" "$TMPDIR"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.velacorte-ready" ]; then
