@@ -24,14 +24,18 @@ need_root() {
   fi
 }
 
+# apt's own words on a failed install, in the build tree.
+apt_log=$(dirname "$0")/../build/setup-apt.log
+
 install_packages() {
   echo "setup: installing $*"
+  mkdir -p "$(dirname "$apt_log")"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq >/dev/null
-  if ! apt-get install -y -qq --no-install-recommends "$@" >/tmp/velacorte-apt.log 2>&1; then
+  if ! apt-get install -y -qq --no-install-recommends "$@" >"$apt_log" 2>&1; then
     for p in "$@"; do
-      apt-get install -y -qq --no-install-recommends "$p" >>/tmp/velacorte-apt.log 2>&1 ||
-        { echo "setup: could not install package '$p' (see /tmp/velacorte-apt.log)" >&2; exit 1; }
+      apt-get install -y -qq --no-install-recommends "$p" >>"$apt_log" 2>&1 ||
+        { echo "setup: could not install package '$p' (see $apt_log)" >&2; exit 1; }
     done
   fi
 }
