@@ -4,6 +4,7 @@
 #include "HttpClient.h"
 #include "download_file.h"
 #include "queryd_server.h"
+#include "test_files.h"
 #include "tls_test_servers.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +20,6 @@ namespace {
 
 const fs::path scratch = L"C:\\Velacorte\\tmp\\https";
 const std::string archive_path = "/site/arquivos/instaladores/Velacorte6.zip";
-
-std::string read_file(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class HttpsDownload : public ::testing::Test {
 protected:
@@ -48,9 +44,9 @@ TEST_F(HttpsDownload, ArchiveArrivesWholeFromTheTrustedServer) {
   std::string target = (scratch / "Velacorte6.zip").string();
   download_file(client, queryd_test::trusted_tls_url() + archive_path, target);
   std::string expected =
-      read_file(fs::path(queryd_test::trusted_tls_files()) / "instaladores" / "Velacorte6.zip");
+      contents(fs::path(queryd_test::trusted_tls_files()) / "instaladores" / "Velacorte6.zip");
   ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(read_file(target), expected);
+  EXPECT_EQ(contents(target), expected);
   EXPECT_EQ(client.LastTransfer().status, 200);
   EXPECT_EQ(client.LastTransfer().failure, "");
 }
@@ -95,7 +91,7 @@ TEST_F(HttpsDownload, RefusalsNameTheirReasonAndLeaveNoFile) {
       })) << said;
       EXPECT_EQ(client.LastTransfer().failure, said);
     }
-    EXPECT_EQ(read_file(target), "anterior");
+    EXPECT_EQ(contents(target), "anterior");
     EXPECT_EQ(std::distance(fs::directory_iterator(scratch), fs::directory_iterator()), 1);
   }
   EXPECT_EQ(plain.log(), std::vector<std::string>{}) << "the redirect was followed down to http";
