@@ -23,6 +23,15 @@ export TMPDIR=$WINEPREFIX.tmp
 mkdir -p "$WINEPREFIX" "$TMPDIR"
 (
   flock 9
+  # One prefix, one display at a time: a program started with a display while the prefix's server still
+  # runs from a start without one (or with another display) blocks for ever early in its start. So a
+  # start in another mode than the prefix's last one first stops that prefix's server and waits for it.
+  display=${DISPLAY:-none}
+  if [ "$(cat "$TMPDIR/display" 2>/dev/null)" != "$display" ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    echo "$display" >"$TMPDIR/display"
+  fi
   if [ ! -f "$WINEPREFIX/.velacorte-ready" ]; then
     "$wine" wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
