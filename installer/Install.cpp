@@ -31,6 +31,17 @@ std::vector<std::string> program_arguments() {
   return result;
 }
 
+// Without its window there is no run, in either mode: a deployment tool must read a failure (1603), not
+// "closed without a run", and the log must say why.
+int report_window_failure(TForm1 &form, RunMode mode) {
+  std::string failure = "criar a janela \"Instalador Velacorte\": " + form.creation_failure();
+  form.Log.create_folder();
+  form.Log.line(failure);
+  if (mode == RunMode::Window)
+    MessageBoxW(nullptr, text::widen(failure).c_str(), L"", MB_OK | MB_ICONERROR);
+  return kExitFailed;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
@@ -60,7 +71,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   int code;
   {
     TForm1 Form1(instance, log_path);
-    if (options.mode == RunMode::Window) {
+    if (!Form1.creation_failure().empty()) {
+      code = report_window_failure(Form1, options.mode);
+    } else if (options.mode == RunMode::Window) {
       Form1.Show(show);
       application::run();
       code = exit_code(last_ending());

@@ -6,6 +6,7 @@
 #include "layout.h"
 #include "run_outcome.h"
 #include "text.h"
+#include "windows_error.h"
 
 #include <commctrl.h>
 
@@ -35,8 +36,13 @@ TForm1::TForm1(HINSTANCE instance, std::wstring log_path) : Log(std::move(log_pa
   InitCommonControlsEx(&controls);
   register_window_classes(instance, window_procedure);
   RECT frame = centred_window_rect(window_style);
-  CreateWindowExW(0, L"TForm1", L"Instalador Velacorte", window_style, frame.left, frame.top,
-                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+  if (!CreateWindowExW(0, L"TForm1", L"Instalador Velacorte", window_style, frame.left, frame.top,
+                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this)) {
+    creation_failure_ = "CreateWindowExW: " + windows_error_text(GetLastError());
+    // A window destroyed during its creation (WM_CREATE refused) left its handle behind.
+    window = nullptr;
+    return;
+  }
 
   IdHTTP1.OnWorkBegin = [this](TWorkMode mode, int64_t size) { IdHTTP1WorkBegin(&IdHTTP1, mode, size); };
   IdHTTP1.OnWork = [this](TWorkMode mode, int64_t count) { IdHTTP1Work(&IdHTTP1, mode, count); };

@@ -27,6 +27,8 @@ public:
 
   void Show(int show_command);
   HWND Handle() const { return window; }
+  // Empty once the window exists; otherwise the call that failed, with its error.
+  const std::string &creation_failure() const { return creation_failure_; }
 
   // Controls, owned by the window.
   HWND Image1 = nullptr;
@@ -103,6 +105,7 @@ private:
   void check_dll_changed();
 
   HWND window = nullptr;
+  std::string creation_failure_;
   HBITMAP banner_bitmap = nullptr;
   HFONT font_regular = nullptr;
   HFONT font_bold = nullptr;

@@ -61,6 +61,10 @@ void InstallLog::line(const std::string &event) {
   pending_.clear();
 }
 
+void InstallLog::create_folder() {
+  CreateDirectoryW(folder_of(path_).c_str(), nullptr);
+}
+
 bool InstallLog::open() {
   if (file_ != INVALID_HANDLE_VALUE)
     return true;

@@ -25,6 +25,9 @@ public:
   void line(const std::string &event);
   // A text that must never reach the file (the token's SENHA): written as "****".
   void hide(const std::string &secret);
+  // Creates the file's folder (one level) when it is missing: for a program that ends before any run
+  // made it, whose reason must still reach the file.
+  void create_folder();
   const std::wstring &path() const { return path_; }
 
 private:
