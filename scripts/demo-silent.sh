@@ -46,6 +46,9 @@ wait_until logged " fim: " && sleep 1 && import -window root "$shots/demo-fim.pn
 code=0
 wait "$installer" || code=$?
 rm -rf "$drive/velacorte-testes"
+# The prefix's server goes while the display is still there, so that nothing of Wine's outlives it.
+TMPDIR=$WINEPREFIX.tmp wineserver -k 2>/dev/null || true
+TMPDIR=$WINEPREFIX.tmp wineserver -w 2>/dev/null || true
 
 case $code in
 0) outcome="Concluído" ;;
