@@ -4,7 +4,7 @@
 # 1603 (67 in a Unix shell) and its log must name the call that failed, never a silent 1602.
 set -uo pipefail
 program=$1
-export WINEPREFIX=$2
+export WINEPREFIX=$(realpath -m "$2")
 unset DISPLAY VELACORTE_WINE_GRAPHICS
 scripts=$(dirname "$0")/../../scripts
 drive=$WINEPREFIX/drive_c
