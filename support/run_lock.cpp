@@ -18,8 +18,8 @@
 
 namespace {
 HANDLE open_unshared(const std::string &path, DWORD disposition) {
-  return CreateFileW(native_path(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, disposition,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(native_path(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 } // namespace
 
@@ -28,8 +28,8 @@ bool RunLock::create(const std::string &path) {
   if (handle == INVALID_HANDLE_VALUE) {
     if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
       return false;
-    throw Exception("cannot create the lock \"" + path + "\" (Windows error " + std::to_string(GetLastError()) +
-                    ")");
+    throw Exception("cannot create the lock \"" + path + "\" (Windows error " +
+                    std::to_string(GetLastError()) + ")");
   }
   path_ = path;
   made_ = true;

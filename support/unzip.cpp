@@ -42,13 +42,16 @@ size_t previous_component_end(const std::string &relative, size_t end) {
 }
 
 // The first of the folders of `relative` below its prefix of length `checked`, `relative` itself
-// included, that is a link; empty when none is. A loop, not a recursion: names can be deep.
+// included, that is a link; empty when none is. The walk ends at the first folder that is missing,
+// since nothing can lie below it. A loop, not a recursion: names can be deep.
 std::string first_link(const std::string &root, const std::string &relative, size_t checked = 0) {
   for (size_t end = checked; end < relative.size();) {
     end = next_component_end(relative, end);
     std::string path = join(root, relative.substr(0, end));
     if (is_link(path))
       return path;
+    if (path_kind(path) == PathKind::missing)
+      break;
   }
   return "";
 }
@@ -79,7 +82,8 @@ void check_on_disk(const std::string &root, const JournalRecord &record) {
       throw Exception("names the folder \"" + folder + "\", which passes through the link \"" + link + "\"");
   for (const JournalMove &move : record.moves)
     if (std::string link = first_link(root, parent_of(move.target)); !link.empty())
-      throw Exception("names the file \"" + move.target + "\", which passes through the link \"" + link + "\"");
+      throw Exception("names the file \"" + move.target + "\", which passes through the link \"" + link +
+                      "\"");
 }
 
 // Undoes the moves that a journal records, in reverse: each replaced file comes back from aside,
@@ -92,7 +96,8 @@ std::string undo_moves(const std::string &root, const JournalRecord &record) {
       std::string aside = join(root, move->aside);
       if (path_kind(aside) == PathKind::file)
         move_back(aside, target, failures);
-    } else if (path_kind(join(root, move->staged)) == PathKind::missing && path_kind(target) == PathKind::file) {
+    } else if (path_kind(join(root, move->staged)) == PathKind::missing &&
+               path_kind(target) == PathKind::file) {
       if (!remove_file(target))
         note_left(target, failures);
     }
@@ -284,27 +289,26 @@ bool Unpacking::differs(const ZipEntry &entry, const std::string &path) const {
 }
 
 // Makes the folders of `relative` that are missing, from the top, each recorded in the journal
-// before it is made.
+// before it is made. Below the first missing folder every one is missing.
 void Unpacking::make_folders(const std::string &relative) {
-  size_t present = relative.size();
-  while (present > 0) {
-    std::string folder = relative.substr(0, present);
-    if (known_folders_.contains(folder))
-      break;
-    std::string path = join(root_, folder);
-    PathKind kind = path_kind(path);
-    if (kind == PathKind::file)
-      fail("the file \"" + path + "\" is in the way of a folder of the archive");
-    if (kind == PathKind::folder)
-      break;
-    present = previous_component_end(relative, present);
-  }
-  for (size_t end = present; end < relative.size();) {
+  size_t known = relative.size();
+  while (known > 0 && !known_folders_.contains(relative.substr(0, known)))
+    known = previous_component_end(relative, known);
+  bool missing = false;
+  for (size_t end = known; end < relative.size();) {
     end = next_component_end(relative, end);
-    std::string folder = relative.substr(0, end);
+    std::string folder = relative.substr(0, end), path = join(root_, folder);
+    if (!missing) {
+      PathKind kind = path_kind(path);
+      if (kind == PathKind::file)
+        fail("the file \"" + path + "\" is in the way of a folder of the archive");
+      if (kind == PathKind::folder)
+        continue;
+      missing = true;
+    }
     record(journal_folder_line(folder));
-    make_folder(join(root_, folder));
-    created_folders_.push_back(join(root_, folder));
+    make_folder(path);
+    created_folders_.push_back(path);
   }
   if (!relative.empty())
     known_folders_.insert(relative);
@@ -379,8 +383,8 @@ void Unpacking::commit() {
   size_t root_length = join(root_, "x").size() - 1;
   for (Staged &s : staged_) {
     s.had_file = path_kind(s.target) == PathKind::file;
-    moves += journal_move_line({s.staged.substr(root_length), s.had_file ? s.aside.substr(root_length) : "",
-                                s.relative});
+    moves += journal_move_line(
+        {s.staged.substr(root_length), s.had_file ? s.aside.substr(root_length) : "", s.relative});
   }
   record(moves);
   for (Staged &s : staged_) {

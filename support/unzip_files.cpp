@@ -83,8 +83,8 @@ std::vector<std::string> folder_names(const std::string &folder) {
 }
 
 bool read_file(const std::string &path, const std::function<void(const char *, size_t)> &sink) {
-  HANDLE handle = CreateFileW(native_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE handle = CreateFileW(native_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return false;
   std::vector<char> buffer(read_piece);

@@ -15,7 +15,8 @@ std::vector<std::string_view> fields_of(std::string_view line) {
   std::vector<std::string_view> fields;
   for (size_t start = 0;;) {
     size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    fields.push_back(
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
     if (tab == std::string_view::npos)
       return fields;
     start = tab + 1;
@@ -54,8 +55,8 @@ std::string journal_folder_line(std::string_view relative) {
 }
 
 std::string journal_move_line(const JournalMove &move) {
-  return std::string(move_kind) + "\t" + move.staged + "\t" + (move.aside.empty() ? std::string(no_aside) : move.aside) +
-         "\t" + move.target + "\n";
+  return std::string(move_kind) + "\t" + move.staged + "\t" +
+         (move.aside.empty() ? std::string(no_aside) : move.aside) + "\t" + move.target + "\n";
 }
 
 JournalRecord read_journal(std::string_view text, std::string_view token, std::string_view folder_identity) {

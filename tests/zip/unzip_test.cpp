@@ -268,7 +268,8 @@ TEST(ExtractZip, HostileArchivesFailAndWriteNothing) {
       {"count_too_large", "declares more entries than its central directory can hold"},
       {"directory_elsewhere", "has its central directory elsewhere"},
       {"html_page", "is not a ZIP archive"},
-      {"own_name_journal", "entry \".vzjournal-7ffffff0-00000000\" has a component named like unpacking's own"},
+      {"own_name_journal",
+       "entry \".vzjournal-7ffffff0-00000000\" has a component named like unpacking's own"},
       {"own_name_zipfile", "entry \"bin/.vzold-0123456789abcdef-00000000\" has a component named like"},
       {"own_name_0", "named like unpacking's own files"},
       {"own_name_1", "named like unpacking's own files"},
@@ -362,7 +363,7 @@ TEST(ExtractZip, FailedRestoreIsReportedAndFinishedLater) {
   EXPECT_EQ(read_file(folder / "a.txt"), "old a");
 }
 
-const std::string ended = "00000000deadbeef"; // the token of a run that has ended
+const std::string ended = "00000000deadbeef";   // the token of a run that has ended
 const std::string running = "0123456789abcdef"; // the token of a run at work
 
 std::string own(ExtractionFile kind, const std::string &token, uint32_t sequence = 0) {
@@ -389,11 +390,12 @@ TEST(ExtractZip, NextExtractionUndoesAnEndedRun) {
   write_file(folder / own(ExtractionFile::journal, ended, 4),
              journal_header(ended, identity) + journal_folder_line("sub") + journal_folder_line("made") +
                  journal_folder_line("made/deeper") + journal_folder_line("there") +
-                 journal_move_line({own(ExtractionFile::staged, ended, 0), own(ExtractionFile::aside, ended, 1),
-                                    "a.txt"}) +
-                 journal_move_line({own(ExtractionFile::staged, ended, 2), own(ExtractionFile::aside, ended, 3),
-                                    "b.txt"}) +
-                 journal_move_line({own(ExtractionFile::staged, ended, 5), "", "sub/c.txt"}) + "folder\tunfini");
+                 journal_move_line(
+                     {own(ExtractionFile::staged, ended, 0), own(ExtractionFile::aside, ended, 1), "a.txt"}) +
+                 journal_move_line(
+                     {own(ExtractionFile::staged, ended, 2), own(ExtractionFile::aside, ended, 3), "b.txt"}) +
+                 journal_move_line({own(ExtractionFile::staged, ended, 5), "", "sub/c.txt"}) +
+                 "folder\tunfini");
   write_file(folder / "there" / "mine.txt", "the user's, in a folder the run made");
   RunLock live;
   ASSERT_TRUE(live.create(utf8(folder / own(ExtractionFile::lock, running))));
@@ -421,20 +423,25 @@ TEST(ExtractZip, ForeignJournalIsReportedAndLeftAlone) {
     std::string line;
     const char *reason;
   };
-  const std::string staged = own(ExtractionFile::staged, ended, 0), aside = own(ExtractionFile::aside, ended, 1);
+  const std::string staged = own(ExtractionFile::staged, ended, 0),
+                    aside = own(ExtractionFile::aside, ended, 1);
   const Case table[] = {
-      {"climbing target", "", "move\t" + staged + "\t" + aside + "\t../victim/config.ini", "climbs out of the folder"},
-      {"backslash climb", "", "move\t" + staged + "\t-\t..\\victim\\precious.txt", "climbs out of the folder"},
+      {"climbing target", "", "move\t" + staged + "\t" + aside + "\t../victim/config.ini",
+       "climbs out of the folder"},
+      {"backslash climb", "", "move\t" + staged + "\t-\t..\\victim\\precious.txt",
+       "climbs out of the folder"},
       {"backslash inside", "", "move\t" + staged + "\t-\tsub\\a.txt", "not a path that unpacking writes"},
       {"absolute target", "", "move\t" + staged + "\t-\t" + ZIP_SCRATCH + "/x/victim/precious.txt",
        "has an absolute path"},
       {"drive target", "", "move\t" + staged + "\t-\tc:/victim/precious.txt", "names a drive"},
       {"climbing folder", "", "folder\t../victim", "climbs out of the folder"},
       {"absolute folder", "", "folder\t/victim", "has an absolute path"},
-      {"climbing aside", "", "move\t" + staged + "\t../victim/precious.txt\ta.txt", "not a file of this extraction"},
-      {"another run's staged file", "",
-       "move\t" + own(ExtractionFile::staged, running, 0) + "\t-\ta.txt", "not a file of this extraction"},
-      {"target named like a journal", "", "move\t" + staged + "\t-\tsub/" + own(ExtractionFile::journal, ended),
+      {"climbing aside", "", "move\t" + staged + "\t../victim/precious.txt\ta.txt",
+       "not a file of this extraction"},
+      {"another run's staged file", "", "move\t" + own(ExtractionFile::staged, running, 0) + "\t-\ta.txt",
+       "not a file of this extraction"},
+      {"target named like a journal", "",
+       "move\t" + staged + "\t-\tsub/" + own(ExtractionFile::journal, ended),
        "named like unpacking's own files"},
       {"unknown line", "", "remove\t../victim/precious.txt", "is not a line of a journal"},
       {"another folder", "another", "move\t" + staged + "\t-\ta.txt", "is not the header"},
@@ -463,8 +470,9 @@ TEST(ExtractZip, ForeignJournalIsReportedAndLeftAlone) {
     auto before = tree(scratch.root());
 
     std::string failure = unpack_failure(cases("sound", "abc.zip"), folder);
-    EXPECT_NE(failure.find("the journal \"" + utf8(folder / journal) + "\" of an interrupted extraction is left"),
-              std::string::npos)
+    EXPECT_NE(
+        failure.find("the journal \"" + utf8(folder / journal) + "\" of an interrupted extraction is left"),
+        std::string::npos)
         << failure;
     EXPECT_NE(failure.find(c.reason), std::string::npos) << failure;
     EXPECT_EQ(tree(scratch.root()), before);
@@ -571,6 +579,31 @@ TEST(ExtractZip, LinkInTheTargetIsNotFollowed) {
 
     std::string failure = unpack_failure(cases("sound", "infozip_deflated.zip"), folder);
     EXPECT_NE(failure.find("is a link, which unpacking does not follow"), std::string::npos) << failure;
+    EXPECT_EQ(tree(scratch.root()), before);
+  }
+}
+
+// A folder on the way of the journal's paths that is a link now: the journal is left alone, and
+// nothing is moved or removed through the link.
+TEST(ExtractZip, JournalThroughALinkIsLeftAlone) {
+  const std::string staged = own(ExtractionFile::staged, ended, 0),
+                    aside = own(ExtractionFile::aside, ended, 1);
+  for (const std::string &line :
+       {"move\t" + staged + "\t" + aside + "\tinside/config.ini", std::string("folder\tinside/made")}) {
+    SCOPED_TRACE(line);
+    Scratch scratch;
+    fs::path folder = scratch.root() / "tmp";
+    write_file(scratch.root() / "victim" / "config.ini", "the shop's settings");
+    fs::create_directories(scratch.root() / "victim" / "made");
+    write_file(folder / aside, "the attacker's");
+    fs::create_directory_symlink(scratch.root() / "victim", folder / "inside");
+    write_file(folder / own(ExtractionFile::journal, ended),
+               journal_header(ended, folder_identity(utf8(folder))) + line + "\n");
+    auto before = tree(scratch.root());
+
+    std::string failure = unpack_failure(cases("sound", "abc.zip"), folder);
+    EXPECT_NE(failure.find("passes through the link \"" + utf8(folder / "inside") + "\""), std::string::npos)
+        << failure;
     EXPECT_EQ(tree(scratch.root()), before);
   }
 }

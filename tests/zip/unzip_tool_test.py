@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """velacorte-unzip as its users run it: each mode with its exit status and output, the refusal of
-differing files, and an interruption by SIGINT or SIGTERM that must leave the folder as it was.
+differing files, an interruption by SIGINT, SIGTERM or SIGHUP that must leave the folder as it was,
+and a run killed outright, which the next run must undo.
 
 usage: unzip_tool_test.py TOOL CASES SCRATCH"""
 
@@ -120,7 +121,7 @@ class Tool(unittest.TestCase):
         write(os.path.join(folder, "data", "f00.bin"), b"older file")
         write(os.path.join(folder, "mine.txt"), b"not in the archive")
         before = tree(folder)
-        for sent in (signal.SIGINT, signal.SIGTERM):
+        for sent in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
             with self.subTest(signal=sent.name):
                 child = subprocess.Popen([TOOL, "-o", archive, folder], stderr=subprocess.PIPE, text=True)
                 deadline = time.monotonic() + 60
@@ -138,6 +139,71 @@ class Tool(unittest.TestCase):
                 self.assertEqual(child.returncode, 130, err)
                 self.assertIn("interrupted", err)
                 self.assertEqual(tree(folder), before)
+
+    def empty_archive(self):
+        """An archive of no entries: unpacking it only tidies the folder."""
+        archive = os.path.join(self.root, "empty.zip")
+        zipfile.ZipFile(archive, "w").close()
+        return archive
+
+    def kill_when(self, archive, folder, ready):
+        """Starts an unpacking, kills it with SIGKILL once `ready` holds for the folder's names, and
+        tells whether it was killed there (it may have ended first)."""
+        child = subprocess.Popen([TOOL, "-o", archive, folder], stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and child.poll() is None:
+            if ready(os.listdir(folder)):
+                child.kill()
+                break
+        child.wait(timeout=60)
+        return child.returncode == -signal.SIGKILL
+
+    def test_killed_run_is_undone_by_the_next(self):
+        # Staging: 120 large files, each in folders of its own. Commit: many small files, half of them
+        # replacing older ones, so that the moves take a while.
+        staging = os.path.join(self.root, "staging.zip")
+        block = os.urandom(4096) * 400
+        with zipfile.ZipFile(staging, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+            for i in range(120):
+                z.writestr("d%03d/sub/f.bin" % i, block)
+        commit = os.path.join(self.root, "commit.zip")
+        with zipfile.ZipFile(commit, "w", zipfile.ZIP_STORED) as z:
+            for i in range(4000):
+                z.writestr("c%03d/s/f%d.txt" % (i % 200, i), b"new %d" % i)
+        folder = os.path.join(self.root, "out")
+        write(os.path.join(folder, "mine.txt"), b"not in the archive")
+        write(os.path.join(folder, "d000", "sub", "f.bin"), b"older file")
+        os.makedirs(os.path.join(folder, "empty", "inside"))
+        for i in range(0, 4000, 2):
+            write(os.path.join(folder, "c%03d" % (i % 200), "s", "f%d.txt" % i), b"old %d" % i)
+        before = tree(folder)
+        table = [
+            ("staging", staging, lambda names: sum(n.startswith(".vzpart-") for n in names) >= 40),
+            ("commit", commit, lambda names: any(n.startswith(".vzold-") for n in names)),
+        ]
+        for moment, archive, ready in table:
+            with self.subTest(moment=moment):
+                for _ in range(20):
+                    if self.kill_when(archive, folder, ready):
+                        break
+                    self.assertEqual(self.run_tool(self.empty_archive(), folder).returncode, 0)
+                    shutil.rmtree(folder)
+                    self.restore(folder, before)
+                else:
+                    self.fail("velacorte-unzip always ended before it could be killed while %s" % moment)
+                # The killed run had made folders of its own.
+                folders = [n for n in tree(folder) if n.endswith("/")]
+                self.assertGreater(len(folders), len([n for n in before if n.endswith("/")]))
+                again = self.run_tool(self.empty_archive(), folder)
+                self.assertEqual(again.returncode, 0, again.stderr)
+                self.assertEqual(tree(folder), before)
+
+    def restore(self, folder, contents):
+        for name, data in contents.items():
+            if name.endswith("/"):
+                os.makedirs(os.path.join(folder, name), exist_ok=True)
+            else:
+                write(os.path.join(folder, name), data)
 
     def test_progress_on_a_terminal(self):
         archive = self.big_archive()
