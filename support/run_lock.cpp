@@ -78,14 +78,7 @@ bool RunLock::create(const std::string &path) {
   }
   // Another run may take a lock file the moment it is there, before it is locked: it then removes
   // it, and this run takes another name.
-  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-    ::close(descriptor);
-    return false;
-  }
-  path_ = path;
-  made_ = true;
-  descriptor_ = descriptor;
-  return true;
+  return hold(path, descriptor, true);
 }
 
 bool RunLock::claim(const std::string &path) {
@@ -97,7 +90,11 @@ bool RunLock::claim(const std::string &path) {
   }
   if (descriptor < 0)
     return false;
-  // The run that held the file may have removed it between the open and the lock.
+  return hold(path, descriptor, made);
+}
+
+// The run that held the file may also have removed it between the open and the lock.
+bool RunLock::hold(const std::string &path, int descriptor, bool made) {
   if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 || !same_file(descriptor, path)) {
     ::close(descriptor);
     return false;

@@ -30,6 +30,8 @@ private:
 #ifdef _WIN32
   void *handle_ = nullptr;
 #else
+  // Locks the open file and keeps it; false when another process holds it.
+  bool hold(const std::string &path, int descriptor, bool made);
   int descriptor_ = -1;
 #endif
 };

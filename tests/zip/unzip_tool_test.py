@@ -106,14 +106,18 @@ class Tool(unittest.TestCase):
         self.assertEqual(os.stat(os.path.join(folder, "c.txt")).st_mtime,
                          time.mktime((2020, 5, 17, 10, 30, 0, 0, 0, -1)))
 
+    def archive(self, name, entries, method=zipfile.ZIP_DEFLATED):
+        """An archive of the scratch folder holding `entries`, pairs of name and content."""
+        archive = os.path.join(self.root, name)
+        with zipfile.ZipFile(archive, "w", method, compresslevel=1) as z:
+            for entry, data in entries:
+                z.writestr(entry, data)
+        return archive
+
     def big_archive(self):
         """400 MB in 16 entries, a small archive that inflates long enough to be interrupted."""
-        archive = os.path.join(self.root, "big.zip")
         block = os.urandom(4096) * 6400
-        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
-            for i in range(16):
-                z.writestr("data/f%02d.bin" % i, block)
-        return archive
+        return self.archive("big.zip", [("data/f%02d.bin" % i, block) for i in range(16)])
 
     def test_interruption_leaves_the_folder_as_it_was(self):
         archive = self.big_archive()
@@ -142,9 +146,7 @@ class Tool(unittest.TestCase):
 
     def empty_archive(self):
         """An archive of no entries: unpacking it only tidies the folder."""
-        archive = os.path.join(self.root, "empty.zip")
-        zipfile.ZipFile(archive, "w").close()
-        return archive
+        return self.archive("empty.zip", [])
 
     def kill_when(self, archive, folder, ready):
         """Starts an unpacking, kills it with SIGKILL once `ready` holds for the folder's names, and
@@ -161,15 +163,10 @@ class Tool(unittest.TestCase):
     def test_killed_run_is_undone_by_the_next(self):
         # Staging: 120 large files, each in folders of its own. Commit: many small files, half of them
         # replacing older ones, so that the moves take a while.
-        staging = os.path.join(self.root, "staging.zip")
         block = os.urandom(4096) * 400
-        with zipfile.ZipFile(staging, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
-            for i in range(120):
-                z.writestr("d%03d/sub/f.bin" % i, block)
-        commit = os.path.join(self.root, "commit.zip")
-        with zipfile.ZipFile(commit, "w", zipfile.ZIP_STORED) as z:
-            for i in range(4000):
-                z.writestr("c%03d/s/f%d.txt" % (i % 200, i), b"new %d" % i)
+        staging = self.archive("staging.zip", [("d%03d/sub/f.bin" % i, block) for i in range(120)])
+        commit = self.archive("commit.zip", [("c%03d/s/f%d.txt" % (i % 200, i), b"new %d" % i) for i in range(4000)],
+                              zipfile.ZIP_STORED)
         folder = os.path.join(self.root, "out")
         write(os.path.join(folder, "mine.txt"), b"not in the archive")
         write(os.path.join(folder, "d000", "sub", "f.bin"), b"older file")
