@@ -58,12 +58,12 @@ class Tool(unittest.TestCase):
         expected = tree(sound("abc.expected"))
         # (arguments, status, text expected in the output, in standard error)
         table = [
-            (["--help"], 0, "velacorte-unzip -l ARCHIVE", ""),
-            ([], 2, "", "usage: velacorte-unzip"),
-            (["-x", sound("abc.zip"), folder], 2, "", "usage: velacorte-unzip"),
+            (["--help"], 0, "velacorte-unzip -l ZIP", ""),
+            ([], 2, "", "uso: velacorte-unzip"),
+            (["-x", sound("abc.zip"), folder], 2, "", "uso: velacorte-unzip"),
             (["-l", sound("abc.zip")], 0, "2020-05-17 10:30  b.txt", ""),
             (["-l", hostile("dotdot.zip")], 1, "", "climbs out of the folder"),
-            (["-t", sound("infozip_compressible.zip")], 0, "no fault found", ""),
+            (["-t", sound("infozip_compressible.zip")], 0, "nenhuma falha", ""),
             (["-t", hostile("wrong_crc.zip")], 1, "", 'entry "a.txt" fails its CRC check'),
             (["-t", hostile("damaged_stream.zip")], 1, "", 'entry "damaged.txt"'),
             (["-t", os.path.join(self.root, "missing.zip")], 1, "", "cannot be opened"),
@@ -79,7 +79,7 @@ class Tool(unittest.TestCase):
         size = len(expected["a.txt"])
         listing = self.run_tool("-l", sound("abc.zip")).stdout
         self.assertRegex(listing, r"\s%d\s+\d+\s+2020-05-17 10:30  a.txt\n" % size)
-        self.assertIn("3 entries", listing)
+        self.assertIn("3 entradas", listing)
 
     def test_existing_files(self):
         folder = os.path.join(self.root, "out")
@@ -218,8 +218,8 @@ class Tool(unittest.TestCase):
             shown += piece
         os.close(master)
         self.assertEqual(child.wait(timeout=120), 0, shown)
-        self.assertIn(b"\rvelacorte-unzip:  50% (200 of 400 MB)", shown)
-        self.assertRegex(shown, rb"100% \(400 of 400 MB\)\r?\n$")
+        self.assertIn(b"\rvelacorte-unzip:  50% (200 de 400 MB)", shown)
+        self.assertRegex(shown, rb"100% \(400 de 400 MB\)\r?\n$")
 
 
 if __name__ == "__main__":
