@@ -76,9 +76,15 @@ bool RunLock::create(const std::string &path) {
       return false;
     throw Exception("cannot create the lock \"" + path + "\" (" + std::strerror(errno) + ")");
   }
+  if (hold(path, descriptor, true))
+    return true;
   // Another run may take a lock file the moment it is there, before it is locked: it then removes
   // it, and this run takes another name.
-  return hold(path, descriptor, true);
+  if (errno == EWOULDBLOCK)
+    return false;
+  int error = errno;
+  unlink(path.c_str());
+  throw Exception("cannot take the lock \"" + path + "\" (" + std::strerror(error) + ")");
 }
 
 bool RunLock::claim(const std::string &path) {
@@ -93,10 +99,14 @@ bool RunLock::claim(const std::string &path) {
   return hold(path, descriptor, made);
 }
 
-// The run that held the file may also have removed it between the open and the lock.
+// A file that another process removed or replaced between the open and the lock counts as held
+// (EWOULDBLOCK): the run that held it may have removed it as it ended.
 bool RunLock::hold(const std::string &path, int descriptor, bool made) {
-  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0 || !same_file(descriptor, path)) {
+  bool locked = flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+  int error = locked ? EWOULDBLOCK : errno;
+  if (!locked || !same_file(descriptor, path)) {
     ::close(descriptor);
+    errno = error;
     return false;
   }
   path_ = path;

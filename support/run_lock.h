@@ -14,7 +14,8 @@ public:
   RunLock(const RunLock &) = delete;
   RunLock &operator=(const RunLock &) = delete;
 
-  // Creates the lock file `path` and holds it; false when a file of that name is there already.
+  // Creates the lock file `path` and holds it; false when a file of that name is there already, or
+  // another run took it first.
   bool create(const std::string &path);
   // Holds the lock file `path` of another run, creating it when it is gone; false while a live
   // process holds it, or when it cannot be opened.
@@ -30,7 +31,7 @@ private:
 #ifdef _WIN32
   void *handle_ = nullptr;
 #else
-  // Locks the open file and keeps it; false when another process holds it.
+  // Locks the open file and keeps it; false, with errno, when it cannot.
   bool hold(const std::string &path, int descriptor, bool made);
   int descriptor_ = -1;
 #endif

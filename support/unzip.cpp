@@ -188,9 +188,12 @@ void Unpacking::make_root(const std::string &path) {
 // gets another token.
 void Unpacking::take_lock() {
   identity_ = folder_identity(root_);
-  do
+  for (int attempt = 0; attempt < 16; ++attempt) {
     token_ = new_run_token();
-  while (!lock_.create(join(root_, extraction_name(ExtractionFile::lock, token_))));
+    if (lock_.create(join(root_, extraction_name(ExtractionFile::lock, token_))))
+      return;
+  }
+  fail("no lock of its own can be made in \"" + root_ + "\"");
 }
 
 // Whatever a run that has ended left of an extraction into this folder. A run has ended when its

@@ -386,6 +386,8 @@ TEST(ExtractZip, NextExtractionUndoesAnEndedRun) {
   write_file(folder / "sub" / "c.txt", "new c");
   write_file(folder / own(ExtractionFile::staged, ended, 9), "staged, no journal line");
   write_file(folder / own(ExtractionFile::lock, ended), "");
+  // A run whose lock is gone altogether has ended as well.
+  write_file(folder / own(ExtractionFile::staged, "00000000feedface", 0), "staged, no lock");
   std::string identity = folder_identity(utf8(folder));
   write_file(folder / own(ExtractionFile::journal, ended, 4),
              journal_header(ended, identity) + journal_folder_line("sub") + journal_folder_line("made") +
