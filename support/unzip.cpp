@@ -1,58 +1,18 @@
 #include "unzip.h"
 
-#include "case_fold.h"
-#include "text.h"
+#include "extraction_names.h"
+#include "run_lock.h"
 #include "unzip_files.h"
+#include "unzip_journal.h"
 #include "zip_archive.h"
 
 #include <zlib.h>
 
-#include <cstdio>
+#include <map>
 #include <unordered_set>
 #include <vector>
 
 namespace {
-
-// The temporary names of an extraction, all in the folder of unpacking and of one fixed length, so
-// that every entry name that fits the file system can be staged: a kind, the process ID and a
-// sequence number, each in eight hexadecimal digits. The process ID tells the leftovers of a process
-// that has ended from the files of one that still works.
-constexpr std::string_view staged_kind = ".vzpart-";
-constexpr std::string_view aside_kind = ".vzold-";
-constexpr std::string_view journal_kind = ".vzjournal-";
-
-std::string temporary_name(std::string_view kind, uint32_t process, uint32_t sequence) {
-  char digits[18];
-  std::snprintf(digits, sizeof digits, "%08x-%08x", process, sequence);
-  return std::string(kind) + digits;
-}
-
-struct TemporaryName {
-  std::string_view kind;
-  uint32_t process = 0;
-};
-
-// Recognises the names `temporary_name` makes, and no other.
-bool parse_temporary_name(std::string_view name, TemporaryName &parsed) {
-  for (std::string_view kind : {staged_kind, aside_kind, journal_kind}) {
-    if (!name.starts_with(kind) || name.size() != kind.size() + 17 || name[kind.size() + 8] != '-')
-      continue;
-    std::string_view digits = name.substr(kind.size());
-    uint32_t process = 0;
-    for (size_t i = 0; i < digits.size(); ++i) {
-      if (i == 8)
-        continue;
-      char c = digits[i];
-      if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-        return false;
-      if (i < 8)
-        process = process << 4 | static_cast<uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
-    }
-    parsed = {kind, process};
-    return true;
-  }
-  return false;
-}
 
 bool is_separator(char c) {
   return c == '/' || c == '\\';
@@ -67,6 +27,33 @@ std::string join(const std::string &folder, const std::string &relative) {
 std::string parent_of(const std::string &relative) {
   size_t slash = relative.rfind('/');
   return slash == std::string::npos ? std::string() : relative.substr(0, slash);
+}
+
+// The end of the component of `relative` that follows the prefix of length `end`.
+size_t next_component_end(const std::string &relative, size_t end) {
+  size_t slash = relative.find('/', end + 1);
+  return slash == std::string::npos ? relative.size() : slash;
+}
+
+// The length of the prefix of `relative` one folder shorter than the prefix of length `end`.
+size_t previous_component_end(const std::string &relative, size_t end) {
+  size_t slash = relative.rfind('/', end - 1);
+  return slash == std::string::npos ? 0 : slash;
+}
+
+// The first of the folders of `relative` below its prefix of length `checked`, `relative` itself
+// included, that is a link; empty when none is. The walk ends at the first folder that is missing,
+// since nothing can lie below it. A loop, not a recursion: names can be deep.
+std::string first_link(const std::string &root, const std::string &relative, size_t checked = 0) {
+  for (size_t end = checked; end < relative.size();) {
+    end = next_component_end(relative, end);
+    std::string path = join(root, relative.substr(0, end));
+    if (is_link(path))
+      return path;
+    if (path_kind(path) == PathKind::missing)
+      break;
+  }
+  return "";
 }
 
 void append_failure(std::string &failures, const std::string &failure) {
@@ -88,32 +75,29 @@ void note_left(const std::string &path, std::string &failures) {
   append_failure(failures, "cannot remove the added file \"" + path + "\"");
 }
 
-// Undoes what a journal records, in reverse: each replaced file comes back from aside, each added
-// file goes. Entries that had not been reached yet are found as they were.
-std::string replay_journal(const std::string &root, const std::string &journal) {
-  std::string text;
-  if (!read_file(journal, [&](const char *data, size_t size) { text.append(data, size); }))
-    return "cannot read the journal \"" + journal + "\"";
-  std::vector<std::string_view> lines;
-  for (size_t start = 0, end; start < text.size(); start = end + 1) {
-    end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    lines.emplace_back(text.data() + start, end - start);
-  }
+// Nothing that the journal names may lead out of the folder through a link put there since.
+void check_on_disk(const std::string &root, const JournalRecord &record) {
+  for (const std::string &folder : record.folders)
+    if (std::string link = first_link(root, folder); !link.empty())
+      throw Exception("names the folder \"" + folder + "\", which passes through the link \"" + link + "\"");
+  for (const JournalMove &move : record.moves)
+    if (std::string link = first_link(root, parent_of(move.target)); !link.empty())
+      throw Exception("names the file \"" + move.target + "\", which passes through the link \"" + link +
+                      "\"");
+}
+
+// Undoes the moves that a journal records, in reverse: each replaced file comes back from aside,
+// each added file goes. Moves that had not been made yet are found as they were.
+std::string undo_moves(const std::string &root, const JournalRecord &record) {
   std::string failures;
-  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-    size_t first = line->find('\t'), second = line->find('\t', first + 1);
-    if (first == std::string_view::npos || second == std::string_view::npos)
-      continue;
-    std::string staged = join(root, std::string(line->substr(0, first)));
-    std::string aside(line->substr(first + 1, second - first - 1));
-    std::string target = join(root, std::string(line->substr(second + 1)));
-    if (aside != "-") {
-      aside = join(root, aside);
+  for (auto move = record.moves.rbegin(); move != record.moves.rend(); ++move) {
+    std::string target = join(root, move->target);
+    if (!move->aside.empty()) {
+      std::string aside = join(root, move->aside);
       if (path_kind(aside) == PathKind::file)
         move_back(aside, target, failures);
-    } else if (path_kind(staged) == PathKind::missing && path_kind(target) == PathKind::file) {
+    } else if (path_kind(join(root, move->staged)) == PathKind::missing &&
+               path_kind(target) == PathKind::file) {
       if (!remove_file(target))
         note_left(target, failures);
     }
@@ -125,16 +109,15 @@ std::string replay_journal(const std::string &root, const std::string &journal) 
 class Unpacking {
 public:
   Unpacking(ZipArchive &zip, const std::string &folder, const ExtractOptions &options)
-      : zip_(zip), root_(folder), options_(options), process_(current_process_id()) {
-    for (const ZipEntry &entry : zip.entries())
-      reserved_.insert(text::fold_case(entry.target.path));
-  }
+      : zip_(zip), root_(folder), options_(options) {}
   Unpacking(const Unpacking &) = delete;
   Unpacking &operator=(const Unpacking &) = delete;
 
   void make_root(const std::string &path);
+  void take_lock();
   void clean_leftovers();
   void inspect();
+  void open_journal();
   void stage(const ZipEntry &entry);
   void commit();
   // Restores the folder; returns what could not be restored, or nothing.
@@ -155,24 +138,29 @@ private:
     if (options_.cancel && options_.cancel->load())
       throw ExtractionCancelled("\"" + zip_.path() + "\" was not unpacked: interrupted");
   }
+  void undo_ended_run(const std::string &token, const std::vector<std::string> &names);
   void make_folders(const std::string &relative);
   void inspect_path(const std::string &relative);
   bool differs(const ZipEntry &entry, const std::string &path) const;
-  // A temporary name of the folder that no entry of the archive takes.
-  std::string next_temporary(std::string_view kind);
-  void write_journal();
+  // A name of this run that nothing in the folder takes.
+  std::string next_temporary(ExtractionFile kind);
+  void record(const std::string &line) { journal_file_.write(line.data(), line.size()); }
+  void close_journal() noexcept;
 
   ZipArchive &zip_;
   std::string root_;
   const ExtractOptions &options_;
-  uint32_t process_;
+  std::string token_;
+  std::string identity_;
+  RunLock lock_;
   uint32_t sequence_ = 0;
-  std::unordered_set<std::string> reserved_; // the entries' folded paths
   std::unordered_set<std::string> inspected_;
   std::unordered_set<const ZipEntry *> kept_;
   std::unordered_set<std::string> known_folders_;
   std::vector<std::string> created_folders_;
   std::vector<Staged> staged_;
+  NewFile journal_file_;
+  bool journal_open_ = false;
   std::string journal_;
   uint64_t written_ = 0;
 };
@@ -196,27 +184,71 @@ void Unpacking::make_root(const std::string &path) {
   created_folders_.push_back(path);
 }
 
-// Whatever a process that has ended left of an extraction into this folder: a journal means it was
-// putting files in place, and is undone; staged files and files moved aside are then removed.
-void Unpacking::clean_leftovers() {
-  std::vector<std::string> leftovers;
-  for (const std::string &name : folder_names(root_)) {
-    TemporaryName parsed;
-    if (parse_temporary_name(name, parsed) && parsed.process != process_ && !process_alive(parsed.process))
-      leftovers.push_back(name);
+// The lock of this run, held until its files are gone. A name that something else took already
+// gets another token.
+void Unpacking::take_lock() {
+  identity_ = folder_identity(root_);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    token_ = new_run_token();
+    if (lock_.create(join(root_, extraction_name(ExtractionFile::lock, token_))))
+      return;
   }
-  for (const std::string &name : leftovers) {
-    if (!name.starts_with(journal_kind))
+  fail("no lock of its own can be made in \"" + root_ + "\"");
+}
+
+// Whatever a run that has ended left of an extraction into this folder. A run has ended when its
+// lock can be taken: its journal is undone, then its staged files, the files it moved aside and the
+// folders it made go. A journal that is not such a run's own stays as it is, and stops the unpacking.
+void Unpacking::clean_leftovers() {
+  std::map<std::string, std::vector<std::string>> runs;
+  for (const std::string &name : folder_names(root_)) {
+    ParsedExtractionName parsed;
+    if (parse_extraction_name(name, parsed) && parsed.token != token_)
+      runs[parsed.token].push_back(name);
+  }
+  for (const auto &[token, names] : runs) {
+    RunLock ended;
+    if (!ended.claim(join(root_, extraction_name(ExtractionFile::lock, token))))
+      continue;
+    undo_ended_run(token, names);
+    ended.release();
+  }
+}
+
+void Unpacking::undo_ended_run(const std::string &token, const std::vector<std::string> &names) {
+  std::vector<JournalRecord> records;
+  for (const std::string &name : names) {
+    ParsedExtractionName parsed;
+    if (!parse_extraction_name(name, parsed) || parsed.kind != ExtractionFile::journal)
       continue;
     std::string journal = join(root_, name);
-    std::string failures = replay_journal(root_, journal);
+    std::string text;
+    if (!read_file(journal, [&](const char *data, size_t size) { text.append(data, size); }))
+      fail("cannot read the journal \"" + journal + "\" of an interrupted extraction");
+    try {
+      records.push_back(read_journal(text, token, identity_));
+      check_on_disk(root_, records.back());
+    } catch (const Exception &e) {
+      fail("the journal \"" + journal + "\" of an interrupted extraction is left as it is: " + e.what());
+    }
+    std::string failures = undo_moves(root_, records.back());
     if (!failures.empty())
       fail("an interrupted extraction into \"" + root_ + "\" cannot be undone: " + failures);
-    remove_file(journal);
   }
-  for (const std::string &name : leftovers)
-    if (!name.starts_with(journal_kind))
+  for (const std::string &name : names) {
+    ParsedExtractionName parsed;
+    if (parse_extraction_name(name, parsed) &&
+        (parsed.kind == ExtractionFile::staged || parsed.kind == ExtractionFile::aside))
       remove_file(join(root_, name));
+  }
+  for (const JournalRecord &record : records)
+    for (auto folder = record.folders.rbegin(); folder != record.folders.rend(); ++folder)
+      remove_empty_folder(join(root_, *folder));
+  for (const std::string &name : names) {
+    ParsedExtractionName parsed;
+    if (parse_extraction_name(name, parsed) && parsed.kind == ExtractionFile::journal)
+      remove_file(join(root_, name));
+  }
 }
 
 // Everything on disk that would turn the archive's paths elsewhere, or that the options forbid
@@ -239,14 +271,14 @@ void Unpacking::inspect() {
   }
 }
 
+// Checks the folders of `relative` below the nearest one checked before.
 void Unpacking::inspect_path(const std::string &relative) {
-  if (relative.empty() || inspected_.contains(relative))
-    return;
-  inspect_path(parent_of(relative));
+  size_t checked = relative.size();
+  while (checked > 0 && !inspected_.contains(relative.substr(0, checked)))
+    checked = previous_component_end(relative, checked);
+  if (std::string link = first_link(root_, relative, checked); !link.empty())
+    fail("\"" + link + "\" is a link, which unpacking does not follow");
   inspected_.insert(relative);
-  std::string path = join(root_, relative);
-  if (is_link(path))
-    fail("\"" + path + "\" is a link, which unpacking does not follow");
 }
 
 bool Unpacking::differs(const ZipEntry &entry, const std::string &path) const {
@@ -259,26 +291,60 @@ bool Unpacking::differs(const ZipEntry &entry, const std::string &path) const {
   return !read || size != entry.size || crc != entry.crc;
 }
 
+// Makes the folders of `relative` that are missing, from the top, each recorded in the journal
+// before it is made. Below the first missing folder every one is missing.
 void Unpacking::make_folders(const std::string &relative) {
-  if (relative.empty() || known_folders_.contains(relative))
-    return;
-  make_folders(parent_of(relative));
-  std::string path = join(root_, relative);
-  PathKind kind = path_kind(path);
-  if (kind == PathKind::file)
-    fail("the file \"" + path + "\" is in the way of a folder of the archive");
-  if (kind == PathKind::missing) {
+  size_t known = relative.size();
+  while (known > 0 && !known_folders_.contains(relative.substr(0, known)))
+    known = previous_component_end(relative, known);
+  bool missing = false;
+  for (size_t end = known; end < relative.size();) {
+    end = next_component_end(relative, end);
+    std::string folder = relative.substr(0, end), path = join(root_, folder);
+    if (!missing) {
+      PathKind kind = path_kind(path);
+      if (kind == PathKind::file)
+        fail("the file \"" + path + "\" is in the way of a folder of the archive");
+      if (kind == PathKind::folder)
+        continue;
+      missing = true;
+    }
+    record(journal_folder_line(folder));
     make_folder(path);
     created_folders_.push_back(path);
   }
-  known_folders_.insert(relative);
+  if (!relative.empty())
+    known_folders_.insert(relative);
 }
 
-std::string Unpacking::next_temporary(std::string_view kind) {
+std::string Unpacking::next_temporary(ExtractionFile kind) {
   for (;;) {
-    std::string name = temporary_name(kind, process_, sequence_++);
-    if (!reserved_.contains(text::fold_case(name)) && path_kind(join(root_, name)) == PathKind::missing)
+    std::string name = extraction_name(kind, token_, sequence_++);
+    if (path_kind(join(root_, name)) == PathKind::missing)
       return name;
+  }
+}
+
+// The journal is there before the first folder is made, so that a run killed while staging is
+// undone whole.
+void Unpacking::open_journal() {
+  std::string journal;
+  do
+    journal = join(root_, next_temporary(ExtractionFile::journal));
+  while (!journal_file_.create(journal));
+  journal_ = journal;
+  journal_open_ = true;
+  record(journal_header(token_, identity_));
+}
+
+void Unpacking::close_journal() noexcept {
+  if (!journal_open_)
+    return;
+  journal_open_ = false;
+  try {
+    journal_file_.close();
+  } catch (const Exception &) {
+    // What it holds was written already; a journal that stays is undone by a later extraction.
   }
 }
 
@@ -298,9 +364,9 @@ void Unpacking::stage(const ZipEntry &entry) {
   NewFile file;
   std::string staged;
   do
-    staged = join(root_, next_temporary(staged_kind));
+    staged = join(root_, next_temporary(ExtractionFile::staged));
   while (!file.create(staged));
-  staged_.push_back({staged, join(root_, next_temporary(aside_kind)), target, relative});
+  staged_.push_back({staged, join(root_, next_temporary(ExtractionFile::aside)), target, relative});
   zip_.read(entry, [&](const char *data, size_t size) {
     check_cancel();
     file.write(data, size);
@@ -314,27 +380,16 @@ void Unpacking::stage(const ZipEntry &entry) {
 
 // Records every move before the first, so that a process that ends midway can be undone by the
 // next extraction.
-void Unpacking::write_journal() {
-  std::string text;
+void Unpacking::commit() {
+  check_cancel();
+  std::string moves;
   size_t root_length = join(root_, "x").size() - 1;
   for (Staged &s : staged_) {
     s.had_file = path_kind(s.target) == PathKind::file;
-    text += s.staged.substr(root_length) + "\t" + (s.had_file ? s.aside.substr(root_length) : "-") + "\t" +
-            s.relative + "\n";
+    moves += journal_move_line(
+        {s.staged.substr(root_length), s.had_file ? s.aside.substr(root_length) : "", s.relative});
   }
-  NewFile file;
-  std::string journal;
-  do
-    journal = join(root_, next_temporary(journal_kind));
-  while (!file.create(journal));
-  journal_ = journal;
-  file.write(text.data(), text.size());
-  file.close();
-}
-
-void Unpacking::commit() {
-  check_cancel();
-  write_journal();
+  record(moves);
   for (Staged &s : staged_) {
     check_cancel();
     if (s.had_file) {
@@ -345,12 +400,14 @@ void Unpacking::commit() {
     s.placed = true;
   }
   // Once the journal is gone the new files stand; until then an interrupted process is undone.
+  close_journal();
   if (!remove_file(journal_))
     fail("cannot remove the journal \"" + journal_ + "\"");
   journal_.clear();
   for (const Staged &s : staged_)
     if (s.moved_aside)
       remove_file(s.aside);
+  lock_.release();
 }
 
 std::string Unpacking::undo() noexcept {
@@ -363,9 +420,12 @@ std::string Unpacking::undo() noexcept {
     if (!s->placed)
       remove_file(s->staged);
   }
-  // A journal whose moves could not all be undone stays, so that a later extraction tries again.
+  // A journal whose moves could not all be undone stays, so that a later extraction tries again
+  // once this run's lock is gone.
+  close_journal();
   if (failures.empty() && !journal_.empty())
     remove_file(journal_);
+  lock_.release();
   for (auto it = created_folders_.rbegin(); it != created_folders_.rend(); ++it)
     remove_empty_folder(*it);
   return failures;
@@ -380,12 +440,14 @@ void extract_zip(const std::string &archive, const std::string &folder, const Ex
   Unpacking unpacking(zip, folder, options);
   try {
     unpacking.make_root(folder);
+    unpacking.take_lock();
     unpacking.clean_leftovers();
     uint64_t available = free_space(folder);
     if (zip.total_size() > available)
       throw Exception("\"" + archive + "\" cannot be unpacked: it holds " + std::to_string(zip.total_size()) +
                       " bytes and the disk of \"" + folder + "\" has " + std::to_string(available) + " free");
     unpacking.inspect();
+    unpacking.open_journal();
     for (const ZipEntry &entry : zip.entries())
       unpacking.stage(entry);
     unpacking.commit();

@@ -2,13 +2,14 @@
 
 #include "Exception.h"
 
+#include <cstdio>
+
 #ifdef _WIN32
 #include "text.h"
 #include <algorithm>
 #include <windows.h>
 #else
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -19,16 +20,19 @@
 
 bool (*replace_file_refused)(const std::string &from, const std::string &to) = nullptr;
 
-namespace {
-
 #ifdef _WIN32
-std::wstring native(const std::string &path) {
+std::wstring native_path(const std::string &path) {
   std::wstring wide = text::widen(path);
   for (wchar_t &c : wide)
     if (c == L'/')
       c = L'\\';
   return wide;
 }
+#endif
+
+namespace {
+
+#ifdef _WIN32
 
 [[noreturn]] void fail(const std::string &what, const std::string &path) {
   DWORD error = GetLastError();
@@ -52,21 +56,21 @@ constexpr size_t read_piece = 256 * 1024;
 #ifdef _WIN32
 
 PathKind path_kind(const std::string &path) {
-  DWORD attributes = GetFileAttributesW(native(path).c_str());
+  DWORD attributes = GetFileAttributesW(native_path(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return PathKind::missing;
   return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::folder : PathKind::file;
 }
 
 bool is_link(const std::string &path) {
-  DWORD attributes = GetFileAttributesW(native(path).c_str());
+  DWORD attributes = GetFileAttributesW(native_path(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 std::vector<std::string> folder_names(const std::string &folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((native(folder) + L"\\*").c_str(), &found);
+  HANDLE search = FindFirstFileW((native_path(folder) + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     return names;
   do {
@@ -79,8 +83,8 @@ std::vector<std::string> folder_names(const std::string &folder) {
 }
 
 bool read_file(const std::string &path, const std::function<void(const char *, size_t)> &sink) {
-  HANDLE handle = CreateFileW(native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE handle = CreateFileW(native_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return false;
   std::vector<char> buffer(read_piece);
@@ -92,37 +96,41 @@ bool read_file(const std::string &path, const std::function<void(const char *, s
   return ok;
 }
 
-uint32_t current_process_id() {
-  return GetCurrentProcessId();
-}
-
-bool process_alive(uint32_t id) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-  if (!process)
-    return GetLastError() == ERROR_ACCESS_DENIED;
-  bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-  CloseHandle(process);
-  return running;
+std::string folder_identity(const std::string &folder) {
+  HANDLE handle = CreateFileW(native_path(folder).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    fail("cannot read the identity of the folder", folder);
+  BY_HANDLE_FILE_INFORMATION information;
+  bool read = GetFileInformationByHandle(handle, &information);
+  CloseHandle(handle);
+  if (!read)
+    fail("cannot read the identity of the folder", folder);
+  char identity[40];
+  std::snprintf(identity, sizeof identity, "%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
+                information.nFileIndexHigh, information.nFileIndexLow);
+  return identity;
 }
 
 uint64_t free_space(const std::string &folder) {
   ULARGE_INTEGER available;
-  if (!GetDiskFreeSpaceExW(native(folder).c_str(), &available, nullptr, nullptr))
+  if (!GetDiskFreeSpaceExW(native_path(folder).c_str(), &available, nullptr, nullptr))
     return UINT64_MAX;
   return available.QuadPart;
 }
 
 void make_folder(const std::string &path) {
-  if (!CreateDirectoryW(native(path).c_str(), nullptr))
+  if (!CreateDirectoryW(native_path(path).c_str(), nullptr))
     fail("cannot create the folder", path);
 }
 
 void remove_empty_folder(const std::string &path) noexcept {
-  RemoveDirectoryW(native(path).c_str());
+  RemoveDirectoryW(native_path(path).c_str());
 }
 
 bool remove_file(const std::string &path) noexcept {
-  std::wstring wide = native(path);
+  std::wstring wide = native_path(path);
   if (DeleteFileW(wide.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
     return true;
   // A read-only file moved aside goes too: the archive's copy has replaced it.
@@ -135,7 +143,7 @@ void move_file(const std::string &from, const std::string &to, const std::string
                const std::string &named) {
   if (replace_file_refused && replace_file_refused(from, to))
     refuse(what, named);
-  if (!MoveFileExW(native(from).c_str(), native(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (!MoveFileExW(native_path(from).c_str(), native_path(to).c_str(), MOVEFILE_REPLACE_EXISTING))
     fail(what, named);
 }
 } // namespace
@@ -147,7 +155,7 @@ NewFile::~NewFile() {
 
 bool NewFile::create(const std::string &path) {
   path_ = path;
-  HANDLE handle = CreateFileW(native(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  HANDLE handle = CreateFileW(native_path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
@@ -228,12 +236,11 @@ bool read_file(const std::string &path, const std::function<void(const char *, s
   return got == 0;
 }
 
-uint32_t current_process_id() {
-  return static_cast<uint32_t>(getpid());
-}
-
-bool process_alive(uint32_t id) {
-  return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+std::string folder_identity(const std::string &folder) {
+  struct stat status;
+  if (stat(folder.c_str(), &status) != 0)
+    fail("cannot read the identity of the folder", folder);
+  return std::to_string(status.st_dev) + "-" + std::to_string(status.st_ino);
 }
 
 uint64_t free_space(const std::string &folder) {

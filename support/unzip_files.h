@@ -19,9 +19,14 @@ std::vector<std::string> folder_names(const std::string &folder);
 // Passes the file's bytes to `sink` piece by piece; false when it cannot be read.
 bool read_file(const std::string &path, const std::function<void(const char *, size_t)> &sink);
 
-uint32_t current_process_id();
-// Whether a process of that ID runs now.
-bool process_alive(uint32_t id);
+// What tells the folder from every other one on the machine, however its path is spelt; throws
+// `Exception` when it cannot be read.
+std::string folder_identity(const std::string &folder);
+
+#ifdef _WIN32
+// The path as Win32 takes it: UTF-16, with the platform's separator.
+std::wstring native_path(const std::string &path);
+#endif
 
 // The bytes that this program may still write on the folder's disk; UINT64_MAX when unknown.
 uint64_t free_space(const std::string &folder);

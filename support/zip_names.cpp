@@ -1,11 +1,15 @@
 #include "zip_names.h"
 
 #include "Exception.h"
+#include "extraction_names.h"
 #include "text.h"
 
 #include <array>
 
 namespace {
+
+// A whole path, in UTF-16 units, the "\\?\" prefix of long paths included.
+constexpr size_t longest_windows_path = 32767;
 
 bool is_valid_utf8(std::string_view s) {
   size_t i = 0;
@@ -75,6 +79,8 @@ void check_component(std::string_view component) {
     throw Exception("has a component ending in a dot or a blank, which Windows drops");
   if (is_device_name(component))
     throw Exception("has a component that Windows takes for a device (\"" + std::string(component) + "\")");
+  if (is_extraction_name(component))
+    throw Exception("has a component named like unpacking's own files (\"" + std::string(component) + "\")");
 }
 
 } // namespace
@@ -115,5 +121,7 @@ EntryPath entry_path(std::string_view raw_name, bool utf8) {
   }
   if (result.path.empty() && !result.is_folder)
     throw Exception("has an empty name");
+  if (text::utf8_to_utf16(result.path).size() > longest_windows_path)
+    throw Exception("has a path longer than Windows can hold");
   return result;
 }

@@ -1,7 +1,8 @@
-// libFuzzer target: the input describes a sound archive (entries stored or deflated at zlib levels
-// 0 to 9, with or without data descriptors, of sizes around the reader's buffer and of compressible
-// or random content). The archive is written, unpacked, and every file must come back exactly;
-// a refusal of a sound archive is a crash.
+// libFuzzer target: the input describes an archive (entries stored or deflated at zlib levels 0 to
+// 9, with or without data descriptors, of sizes around the reader's buffer and of compressible or
+// random content). The archive is written, unpacked, and every file must come back exactly; a
+// refusal of a sound archive is a crash. Some entries may be named like unpacking's own files, in
+// any letter case and folder: such an archive must be refused, with nothing written.
 
 #include "Exception.h"
 #include "unzip.h"
@@ -9,6 +10,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <zlib.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -133,6 +135,24 @@ std::string content(FuzzedDataProvider &input, size_t size) {
   return data;
 }
 
+// A name that unpacking keeps for its own files, at the top, in a folder or as a folder.
+std::string own_name(FuzzedDataProvider &input, size_t index) {
+  static const char *const kinds[] = {".vzpart-", ".vzold-", ".vzjournal-", ".vzlock-"};
+  std::string name = kinds[input.ConsumeIntegralInRange<size_t>(0, 3)];
+  for (char &c : name)
+    if (input.ConsumeBool())
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  name += input.ConsumeBool() ? "0123456789abcdef-0000000" + std::to_string(index) : std::to_string(index);
+  switch (input.ConsumeIntegralInRange<int>(0, 2)) {
+  case 0:
+    return name;
+  case 1:
+    return "d" + std::to_string(index % 2) + (input.ConsumeBool() ? "/" : "\\") + name;
+  default:
+    return "d" + std::to_string(index % 2) + "/" + name + "/f.bin";
+  }
+}
+
 std::string read_back(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -145,10 +165,15 @@ std::string read_back(const fs::path &path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t length) {
   FuzzedDataProvider input(bytes, length);
   std::vector<Entry> entries;
+  bool hostile = false;
   size_t count = input.ConsumeIntegralInRange<size_t>(1, 4);
   for (size_t i = 0; i < count; ++i) {
     Entry e;
     e.name = "d" + std::to_string(i % 2) + "/f" + std::to_string(i) + ".bin";
+    if (input.ConsumeIntegralInRange<int>(0, 7) == 0) {
+      e.name = own_name(input, i);
+      hostile = true;
+    }
     e.deflated = input.ConsumeBool();
     e.level = input.ConsumeIntegralInRange<int>(0, 9);
     e.descriptor = e.deflated && input.ConsumeBool();
@@ -169,7 +194,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t length) {
   try {
     extract_zip((top / "archive.zip").string(), (top / "out").string());
   } catch (const Exception &e) {
-    std::fprintf(stderr, "a sound archive was refused: %s\n", e.what());
+    if (hostile && std::string(e.what()).find("named like unpacking's own files") != std::string::npos &&
+        !fs::exists(top / "out")) {
+      fs::remove_all(top);
+      return 0;
+    }
+    std::fprintf(stderr, "%s archive was refused: %s\n", hostile ? "a hostile" : "a sound", e.what());
+    std::abort();
+  }
+  if (hostile) {
+    std::fprintf(stderr, "an entry named like unpacking's own files was unpacked\n");
     std::abort();
   }
   for (const Entry &e : entries) {

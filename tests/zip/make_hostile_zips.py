@@ -2,8 +2,10 @@
 """Writes the hostile archives into the folder given: one NAME.zip per case. Each must fail to unpack
 cleanly, with nothing written. The tests hold the table of cases and the reason each must give."""
 
+import io
 import os
 import sys
+import zipfile
 import zlib
 
 from zipbuild import UNIX, Entry, build, zip64_extra
@@ -58,7 +60,45 @@ def damaged_stream():
     return build([GOOD, e])
 
 
+def planted_journal():
+    """An entry named like a journal of unpacking, whose lines name files outside the folder."""
+    lines = ".vzpart-7ffffff0-00000000\t.vzold-7ffffff0-00000001\t../victim/config.ini\n" \
+            ".vzpart-7ffffff0-00000002\t-\t../victim/precious.txt\n"
+    return build([Entry(".vzjournal-7ffffff0-00000000", lines.encode()), Entry("payload.txt", b"payload")])
+
+
+def own_name_by_zipfile():
+    """The same kind of name, written by Python's zipfile into a sub-folder."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("payload.txt", b"payload")
+        z.writestr("bin/.vzold-0123456789abcdef-00000000", b"moved aside")
+    return out.getvalue()
+
+
+# Names that unpacking keeps for its own files in the folder, at the top, in sub-folders, as folders,
+# in other letter cases and after a backslash.
+OWN_NAMES = [
+    ".vzpart-0123456789abcdef-00000001",
+    ".vzold-0123456789abcdef-00000000",
+    ".vzlock-0123456789abcdef",
+    "dir/sub/.vzjournal-0123456789abcdef-00000000",
+    "dir/.VZPart-x",
+    ".VzLoCk-",
+    "dir/.vzold-folder/inner.txt",
+    "dir\\.vzjournal-7ffffff0-00000000",
+]
+
+
 def cases():
+    yield "own_name_journal", planted_journal()
+    yield "own_name_zipfile", own_name_by_zipfile()
+    for i, name in enumerate(OWN_NAMES):
+        yield "own_name_%d" % i, build([GOOD, Entry(name, b"planted")])
+    # 32,000 components: a 64 KB name, as long as ZIP allows; and 2,000 longer ones, which fit a
+    # Windows path but no file system's.
+    yield "deep_name", build([GOOD, Entry("a/" * 32000 + "x.txt", b"deep")])
+    yield "deep_name_on_disk", build([GOOD, Entry("abcdefghijklmno/" * 2000 + "x.txt", b"deep")])
     yield "dotdot", build([GOOD, Entry("../evil.txt", b"evil")])
     yield "dotdot_inner", build([GOOD, Entry("a/b/../../../evil.txt", b"evil")])
     yield "backslash_climb", build([GOOD, Entry("..\\..\\evil.txt", b"evil")])

@@ -132,6 +132,9 @@ def names(out):
         Entry("dev/COM10.txt", b"com10\n"),
         Entry("dev/console.log", b"console\n"),
         Entry("dev/nul-result.txt", b"nul\n"),
+        # Near the names of unpacking's own files, but none.
+        Entry("near/.vzpart.txt", b"near\n"),
+        Entry("near/vzjournal-00000000", b"near\n"),
         # Names as long as file systems allow: nothing may be added to them on the way.
         Entry("long/" + "n" * 246 + ".txt", b"250 bytes\n"),
         Entry("long/" + "m" * 251 + ".txt", b"255 bytes\n"),
@@ -147,6 +150,8 @@ def names(out):
     write(os.path.join(expected, "dev", "COM10.txt"), b"com10\n")
     write(os.path.join(expected, "dev", "console.log"), b"console\n")
     write(os.path.join(expected, "dev", "nul-result.txt"), b"nul\n")
+    write(os.path.join(expected, "near", ".vzpart.txt"), b"near\n")
+    write(os.path.join(expected, "near", "vzjournal-00000000"), b"near\n")
     write(os.path.join(expected, "long", "n" * 246 + ".txt"), b"250 bytes\n")
     write(os.path.join(expected, "long", "m" * 251 + ".txt"), b"255 bytes\n")
 

@@ -1,6 +1,9 @@
 #include "Exception.h"
+#include "extraction_names.h"
+#include "run_lock.h"
 #include "unzip.h"
 #include "unzip_files.h"
+#include "unzip_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -265,13 +268,28 @@ TEST(ExtractZip, HostileArchivesFailAndWriteNothing) {
       {"count_too_large", "declares more entries than its central directory can hold"},
       {"directory_elsewhere", "has its central directory elsewhere"},
       {"html_page", "is not a ZIP archive"},
+      {"own_name_journal",
+       "entry \".vzjournal-7ffffff0-00000000\" has a component named like unpacking's own"},
+      {"own_name_zipfile", "entry \"bin/.vzold-0123456789abcdef-00000000\" has a component named like"},
+      {"own_name_0", "named like unpacking's own files"},
+      {"own_name_1", "named like unpacking's own files"},
+      {"own_name_2", "named like unpacking's own files"},
+      {"own_name_3", "named like unpacking's own files"},
+      {"own_name_4", "named like unpacking's own files (\".VZPart-x\")"},
+      {"own_name_5", "named like unpacking's own files"},
+      {"own_name_6", "named like unpacking's own files (\".vzold-folder\")"},
+      {"own_name_7", "named like unpacking's own files"},
+      {"deep_name", "has a path longer than Windows can hold"},
+      {"deep_name_on_disk", "cannot create the folder"},
   };
   for (const Case &c : table) {
     SCOPED_TRACE(c.archive);
     Scratch scratch;
     // Deep enough that every climb of the corpus would land inside the scratch folder.
     fs::path folder = scratch.root() / "a" / "b" / "c" / "tmp";
-    fs::create_directories(folder);
+    write_file(scratch.root() / "a" / "victim" / "config.ini", "the shop's settings");
+    write_file(folder / "payload.txt", "older payload");
+    write_file(folder / "dir" / "good.txt", "older good");
     auto before = tree(scratch.root());
 
     std::string failure = unpack_failure(cases("hostile", std::string(c.archive) + ".zip"), folder);
@@ -345,36 +363,122 @@ TEST(ExtractZip, FailedRestoreIsReportedAndFinishedLater) {
   EXPECT_EQ(read_file(folder / "a.txt"), "old a");
 }
 
-// What a process killed in the middle of placing files leaves behind: its journal, one file moved
-// aside, one staged file not yet placed, one new file placed. The next extraction into the folder
-// undoes it; the temporary files of a process that still runs are left alone.
-TEST(ExtractZip, NextExtractionUndoesAnEndedProcess) {
+const std::string ended = "00000000deadbeef";   // the token of a run that has ended
+const std::string running = "0123456789abcdef"; // the token of a run at work
+
+std::string own(ExtractionFile kind, const std::string &token, uint32_t sequence = 0) {
+  return extraction_name(kind, token, sequence);
+}
+
+// What a run killed in the middle of placing files leaves behind: its lock, no longer held, its
+// journal, one file moved aside, one staged file not yet placed, one new file placed in a folder it
+// made, another folder it made, empty. The next extraction into the folder undoes it; the files of a
+// run whose lock is held are left alone, and so are the user's files of similar names.
+TEST(ExtractZip, NextExtractionUndoesAnEndedRun) {
   Scratch scratch;
   fs::path folder = scratch.root() / "tmp";
-  const std::string ended = "7ffffff0"; // above every process ID that Linux or Windows gives
+  fs::create_directories(folder / "made" / "deeper");
+  fs::create_directories(folder / "there");
   write_file(folder / "a.txt", "new a");
-  write_file(folder / (".vzold-" + ended + "-00000001"), "old a");
+  write_file(folder / own(ExtractionFile::aside, ended, 1), "old a");
   write_file(folder / "b.txt", "old b");
-  write_file(folder / (".vzpart-" + ended + "-00000002"), "new b");
+  write_file(folder / own(ExtractionFile::staged, ended, 2), "new b");
   write_file(folder / "sub" / "c.txt", "new c");
-  write_file(folder / (".vzpart-" + ended + "-00000009"), "staged, no journal line");
-  write_file(folder / (".vzjournal-" + ended + "-00000004"),
-             ".vzpart-" + ended + "-00000000\t.vzold-" + ended + "-00000001\ta.txt\n" + ".vzpart-" + ended +
-                 "-00000002\t.vzold-" + ended + "-00000003\tb.txt\n" + ".vzpart-" + ended +
-                 "-00000005\t-\tsub/c.txt\n");
-  char running[32];
-  std::snprintf(running, sizeof running, ".vzpart-%08x-00000000", current_process_id());
-  write_file(folder / running, "ours");
+  write_file(folder / own(ExtractionFile::staged, ended, 9), "staged, no journal line");
+  write_file(folder / own(ExtractionFile::lock, ended), "");
+  // A run whose lock is gone altogether has ended as well.
+  write_file(folder / own(ExtractionFile::staged, "00000000feedface", 0), "staged, no lock");
+  std::string identity = folder_identity(utf8(folder));
+  write_file(folder / own(ExtractionFile::journal, ended, 4),
+             journal_header(ended, identity) + journal_folder_line("sub") + journal_folder_line("made") +
+                 journal_folder_line("made/deeper") + journal_folder_line("there") +
+                 journal_move_line(
+                     {own(ExtractionFile::staged, ended, 0), own(ExtractionFile::aside, ended, 1), "a.txt"}) +
+                 journal_move_line(
+                     {own(ExtractionFile::staged, ended, 2), own(ExtractionFile::aside, ended, 3), "b.txt"}) +
+                 journal_move_line({own(ExtractionFile::staged, ended, 5), "", "sub/c.txt"}) +
+                 "folder\tunfini");
+  write_file(folder / "there" / "mine.txt", "the user's, in a folder the run made");
+  RunLock live;
+  ASSERT_TRUE(live.create(utf8(folder / own(ExtractionFile::lock, running))));
+  write_file(folder / own(ExtractionFile::staged, running, 0), "the running one's");
   write_file(folder / ".vzpart-not-ours", "a user's file");
 
   extract_zip(utf8(cases("sound", "names.zip")), utf8(folder));
   auto expected = tree(cases("sound", "names.expected"));
   expected["a.txt"] = "old a";
   expected["b.txt"] = "old b";
-  expected["sub/"] = "";
-  expected[running] = "ours";
+  expected["there/"] = "";
+  expected["there/mine.txt"] = "the user's, in a folder the run made";
+  expected[own(ExtractionFile::lock, running)] = "";
+  expected[own(ExtractionFile::staged, running, 0)] = "the running one's";
   expected[".vzpart-not-ours"] = "a user's file";
   EXPECT_EQ(tree(folder), expected);
+}
+
+// A journal that an ended run could not have written, found in the folder: the unpacking names it
+// and stops, and nothing inside or outside the folder changes, since the journal is never replayed.
+TEST(ExtractZip, ForeignJournalIsReportedAndLeftAlone) {
+  struct Case {
+    const char *what;
+    std::string header; // empty for this folder's
+    std::string line;
+    const char *reason;
+  };
+  const std::string staged = own(ExtractionFile::staged, ended, 0),
+                    aside = own(ExtractionFile::aside, ended, 1);
+  const Case table[] = {
+      {"climbing target", "", "move\t" + staged + "\t" + aside + "\t../victim/config.ini",
+       "climbs out of the folder"},
+      {"backslash climb", "", "move\t" + staged + "\t-\t..\\victim\\precious.txt",
+       "climbs out of the folder"},
+      {"backslash inside", "", "move\t" + staged + "\t-\tsub\\a.txt", "not a path that unpacking writes"},
+      {"absolute target", "", "move\t" + staged + "\t-\t" + ZIP_SCRATCH + "/x/victim/precious.txt",
+       "has an absolute path"},
+      {"drive target", "", "move\t" + staged + "\t-\tc:/victim/precious.txt", "names a drive"},
+      {"climbing folder", "", "folder\t../victim", "climbs out of the folder"},
+      {"absolute folder", "", "folder\t/victim", "has an absolute path"},
+      {"climbing aside", "", "move\t" + staged + "\t../victim/precious.txt\ta.txt",
+       "not a file of this extraction"},
+      {"another run's staged file", "", "move\t" + own(ExtractionFile::staged, running, 0) + "\t-\ta.txt",
+       "not a file of this extraction"},
+      {"target named like a journal", "",
+       "move\t" + staged + "\t-\tsub/" + own(ExtractionFile::journal, ended),
+       "named like unpacking's own files"},
+      {"unknown line", "", "remove\t../victim/precious.txt", "is not a line of a journal"},
+      {"another folder", "another", "move\t" + staged + "\t-\ta.txt", "is not the header"},
+      {"another run", "run", "move\t" + staged + "\t-\ta.txt", "is not the header"},
+      {"no header", "none", "move\t" + staged + "\t-\ta.txt", "is not the header"},
+  };
+  for (const Case &c : table) {
+    SCOPED_TRACE(c.what);
+    Scratch scratch;
+    fs::path folder = scratch.root() / "x" / "tmp";
+    write_file(scratch.root() / "x" / "victim" / "config.ini", "the shop's settings");
+    write_file(scratch.root() / "x" / "victim" / "precious.txt", "the shop's data");
+    write_file(folder / "a.txt", "old a");
+    write_file(folder / "sub" / "a.txt", "old sub a");
+    write_file(folder / staged, "the attacker's");
+    write_file(folder / aside, "the attacker's");
+    std::string header = journal_header(ended, folder_identity(utf8(folder)));
+    if (c.header == "another")
+      header = journal_header(ended, folder_identity(utf8(scratch.root() / "x" / "victim")));
+    else if (c.header == "run")
+      header = journal_header(running, folder_identity(utf8(folder)));
+    else if (c.header == "none")
+      header.clear();
+    std::string journal = own(ExtractionFile::journal, ended, 2);
+    write_file(folder / journal, header + c.line + "\n");
+    auto before = tree(scratch.root());
+
+    std::string failure = unpack_failure(cases("sound", "abc.zip"), folder);
+    EXPECT_NE(
+        failure.find("the journal \"" + utf8(folder / journal) + "\" of an interrupted extraction is left"),
+        std::string::npos)
+        << failure;
+    EXPECT_NE(failure.find(c.reason), std::string::npos) << failure;
+    EXPECT_EQ(tree(scratch.root()), before);
+  }
 }
 
 TEST(ExtractZip, ExistingFilesKeptOrRefusedWhenAsked) {
@@ -477,6 +581,31 @@ TEST(ExtractZip, LinkInTheTargetIsNotFollowed) {
 
     std::string failure = unpack_failure(cases("sound", "infozip_deflated.zip"), folder);
     EXPECT_NE(failure.find("is a link, which unpacking does not follow"), std::string::npos) << failure;
+    EXPECT_EQ(tree(scratch.root()), before);
+  }
+}
+
+// A folder on the way of the journal's paths that is a link now: the journal is left alone, and
+// nothing is moved or removed through the link.
+TEST(ExtractZip, JournalThroughALinkIsLeftAlone) {
+  const std::string staged = own(ExtractionFile::staged, ended, 0),
+                    aside = own(ExtractionFile::aside, ended, 1);
+  for (const std::string &line :
+       {"move\t" + staged + "\t" + aside + "\tinside/config.ini", std::string("folder\tinside/made")}) {
+    SCOPED_TRACE(line);
+    Scratch scratch;
+    fs::path folder = scratch.root() / "tmp";
+    write_file(scratch.root() / "victim" / "config.ini", "the shop's settings");
+    fs::create_directories(scratch.root() / "victim" / "made");
+    write_file(folder / aside, "the attacker's");
+    fs::create_directory_symlink(scratch.root() / "victim", folder / "inside");
+    write_file(folder / own(ExtractionFile::journal, ended),
+               journal_header(ended, folder_identity(utf8(folder))) + line + "\n");
+    auto before = tree(scratch.root());
+
+    std::string failure = unpack_failure(cases("sound", "abc.zip"), folder);
+    EXPECT_NE(failure.find("passes through the link \"" + utf8(folder / "inside") + "\""), std::string::npos)
+        << failure;
     EXPECT_EQ(tree(scratch.root()), before);
   }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """velacorte-unzip as its users run it: each mode with its exit status and output, the refusal of
-differing files, and an interruption by SIGINT or SIGTERM that must leave the folder as it was.
+differing files, an interruption by SIGINT, SIGTERM or SIGHUP that must leave the folder as it was,
+and a run killed outright, which the next run must undo.
 
 usage: unzip_tool_test.py TOOL CASES SCRATCH"""
 
@@ -57,12 +58,12 @@ class Tool(unittest.TestCase):
         expected = tree(sound("abc.expected"))
         # (arguments, status, text expected in the output, in standard error)
         table = [
-            (["--help"], 0, "velacorte-unzip -l ARCHIVE", ""),
-            ([], 2, "", "usage: velacorte-unzip"),
-            (["-x", sound("abc.zip"), folder], 2, "", "usage: velacorte-unzip"),
+            (["--help"], 0, "velacorte-unzip -l ZIP", ""),
+            ([], 2, "", "uso: velacorte-unzip"),
+            (["-x", sound("abc.zip"), folder], 2, "", "uso: velacorte-unzip"),
             (["-l", sound("abc.zip")], 0, "2020-05-17 10:30  b.txt", ""),
             (["-l", hostile("dotdot.zip")], 1, "", "climbs out of the folder"),
-            (["-t", sound("infozip_compressible.zip")], 0, "no fault found", ""),
+            (["-t", sound("infozip_compressible.zip")], 0, "nenhuma falha", ""),
             (["-t", hostile("wrong_crc.zip")], 1, "", 'entry "a.txt" fails its CRC check'),
             (["-t", hostile("damaged_stream.zip")], 1, "", 'entry "damaged.txt"'),
             (["-t", os.path.join(self.root, "missing.zip")], 1, "", "cannot be opened"),
@@ -78,7 +79,7 @@ class Tool(unittest.TestCase):
         size = len(expected["a.txt"])
         listing = self.run_tool("-l", sound("abc.zip")).stdout
         self.assertRegex(listing, r"\s%d\s+\d+\s+2020-05-17 10:30  a.txt\n" % size)
-        self.assertIn("3 entries", listing)
+        self.assertIn("3 entradas", listing)
 
     def test_existing_files(self):
         folder = os.path.join(self.root, "out")
@@ -105,14 +106,18 @@ class Tool(unittest.TestCase):
         self.assertEqual(os.stat(os.path.join(folder, "c.txt")).st_mtime,
                          time.mktime((2020, 5, 17, 10, 30, 0, 0, 0, -1)))
 
+    def archive(self, name, entries, method=zipfile.ZIP_DEFLATED):
+        """An archive of the scratch folder holding `entries`, pairs of name and content."""
+        archive = os.path.join(self.root, name)
+        with zipfile.ZipFile(archive, "w", method, compresslevel=1) as z:
+            for entry, data in entries:
+                z.writestr(entry, data)
+        return archive
+
     def big_archive(self):
         """400 MB in 16 entries, a small archive that inflates long enough to be interrupted."""
-        archive = os.path.join(self.root, "big.zip")
         block = os.urandom(4096) * 6400
-        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
-            for i in range(16):
-                z.writestr("data/f%02d.bin" % i, block)
-        return archive
+        return self.archive("big.zip", [("data/f%02d.bin" % i, block) for i in range(16)])
 
     def test_interruption_leaves_the_folder_as_it_was(self):
         archive = self.big_archive()
@@ -120,7 +125,7 @@ class Tool(unittest.TestCase):
         write(os.path.join(folder, "data", "f00.bin"), b"older file")
         write(os.path.join(folder, "mine.txt"), b"not in the archive")
         before = tree(folder)
-        for sent in (signal.SIGINT, signal.SIGTERM):
+        for sent in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
             with self.subTest(signal=sent.name):
                 child = subprocess.Popen([TOOL, "-o", archive, folder], stderr=subprocess.PIPE, text=True)
                 deadline = time.monotonic() + 60
@@ -139,6 +144,64 @@ class Tool(unittest.TestCase):
                 self.assertIn("interrupted", err)
                 self.assertEqual(tree(folder), before)
 
+    def empty_archive(self):
+        """An archive of no entries: unpacking it only tidies the folder."""
+        return self.archive("empty.zip", [])
+
+    def kill_when(self, archive, folder, ready):
+        """Starts an unpacking, kills it with SIGKILL once `ready` holds for the folder's names, and
+        tells whether it was killed there (it may have ended first)."""
+        child = subprocess.Popen([TOOL, "-o", archive, folder], stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and child.poll() is None:
+            if ready(os.listdir(folder)):
+                child.kill()
+                break
+        child.wait(timeout=60)
+        return child.returncode == -signal.SIGKILL
+
+    def test_killed_run_is_undone_by_the_next(self):
+        # Staging: 120 large files, each in folders of its own. Commit: many small files, half of them
+        # replacing older ones, so that the moves take a while.
+        block = os.urandom(4096) * 400
+        staging = self.archive("staging.zip", [("d%03d/sub/f.bin" % i, block) for i in range(120)])
+        commit = self.archive("commit.zip", [("c%03d/s/f%d.txt" % (i % 200, i), b"new %d" % i) for i in range(4000)],
+                              zipfile.ZIP_STORED)
+        folder = os.path.join(self.root, "out")
+        write(os.path.join(folder, "mine.txt"), b"not in the archive")
+        write(os.path.join(folder, "d000", "sub", "f.bin"), b"older file")
+        os.makedirs(os.path.join(folder, "empty", "inside"))
+        for i in range(0, 4000, 2):
+            write(os.path.join(folder, "c%03d" % (i % 200), "s", "f%d.txt" % i), b"old %d" % i)
+        before = tree(folder)
+        table = [
+            ("staging", staging, lambda names: sum(n.startswith(".vzpart-") for n in names) >= 40),
+            ("commit", commit, lambda names: any(n.startswith(".vzold-") for n in names)),
+        ]
+        for moment, archive, ready in table:
+            with self.subTest(moment=moment):
+                for _ in range(20):
+                    if self.kill_when(archive, folder, ready):
+                        break
+                    self.assertEqual(self.run_tool(self.empty_archive(), folder).returncode, 0)
+                    shutil.rmtree(folder)
+                    self.restore(folder, before)
+                else:
+                    self.fail("velacorte-unzip always ended before it could be killed while %s" % moment)
+                # The killed run had made folders of its own.
+                folders = [n for n in tree(folder) if n.endswith("/")]
+                self.assertGreater(len(folders), len([n for n in before if n.endswith("/")]))
+                again = self.run_tool(self.empty_archive(), folder)
+                self.assertEqual(again.returncode, 0, again.stderr)
+                self.assertEqual(tree(folder), before)
+
+    def restore(self, folder, contents):
+        for name, data in contents.items():
+            if name.endswith("/"):
+                os.makedirs(os.path.join(folder, name), exist_ok=True)
+            else:
+                write(os.path.join(folder, name), data)
+
     def test_progress_on_a_terminal(self):
         archive = self.big_archive()
         master, slave = pty.openpty()
@@ -155,8 +218,8 @@ class Tool(unittest.TestCase):
             shown += piece
         os.close(master)
         self.assertEqual(child.wait(timeout=120), 0, shown)
-        self.assertIn(b"\rvelacorte-unzip:  50% (200 of 400 MB)", shown)
-        self.assertRegex(shown, rb"100% \(400 of 400 MB\)\r?\n$")
+        self.assertIn(b"\rvelacorte-unzip:  50% (200 de 400 MB)", shown)
+        self.assertRegex(shown, rb"100% \(400 de 400 MB\)\r?\n$")
 
 
 if __name__ == "__main__":

@@ -37,5 +37,6 @@ void stop_on_interrupt(std::atomic<bool> &flag) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 #endif
 }

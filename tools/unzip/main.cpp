@@ -1,6 +1,7 @@
 // velacorte-unzip: unpacks, lists or checks a ZIP archive with the installer's own routine.
 
 #include "interrupt.h"
+#include "messages.h"
 #include "unzip.h"
 #include "zip_archive.h"
 
@@ -26,15 +27,6 @@ constexpr int exit_usage = 2;
 constexpr int exit_interrupted = 130;
 constexpr uint64_t progress_threshold = 10 << 20;
 
-const char usage[] = "usage: velacorte-unzip [-n | -o] ARCHIVE FOLDER   unpack ARCHIVE into FOLDER\n"
-                     "       velacorte-unzip -l ARCHIVE                list the entries\n"
-                     "       velacorte-unzip -t ARCHIVE                check every entry, writing nothing\n"
-                     "       velacorte-unzip --help\n"
-                     "\n"
-                     "An existing file that differs from the archive's stops the unpacking before anything\n"
-                     "is written, unless -o (replace it) or -n (keep it) is given. A failed or interrupted\n"
-                     "unpacking leaves the folder as it was.\n";
-
 std::string local_time(int64_t time) {
   std::time_t when = static_cast<std::time_t>(time);
   std::tm parts{};
@@ -51,17 +43,17 @@ std::string local_time(int64_t time) {
 
 int list(const std::string &archive) {
   ZipArchive zip(archive);
-  std::printf("%12s  %12s  %-16s  %s\n", "Length", "Compressed", "Date       Time", "Name");
+  std::printf(messages::list_header, messages::size_column, messages::compressed_column,
+              messages::date_column, messages::name_column);
   uint64_t size = 0, compressed = 0;
   for (const ZipEntry &entry : zip.entries()) {
     std::string name = entry.target.path + (entry.target.is_folder ? "/" : "");
-    std::printf("%12" PRIu64 "  %12" PRIu64 "  %-16s  %s\n", entry.size, entry.compressed_size,
-                local_time(entry.modified).c_str(), name.c_str());
+    std::printf(messages::list_line, entry.size, entry.compressed_size, local_time(entry.modified).c_str(),
+                name.c_str());
     size += entry.size;
     compressed += entry.compressed_size;
   }
-  std::printf("%12" PRIu64 "  %12" PRIu64 "  %-16s  %zu entries\n", size, compressed, "",
-              zip.entries().size());
+  std::printf(messages::list_totals, size, compressed, "", zip.entries().size());
   return 0;
 }
 
@@ -69,7 +61,7 @@ int check(const std::string &archive) {
   ZipArchive zip(archive);
   for (const ZipEntry &entry : zip.entries())
     zip.read(entry, [](const char *, size_t) {});
-  std::printf("%s: %zu entries, no fault found\n", archive.c_str(), zip.entries().size());
+  std::printf(messages::check_passed, archive.c_str(), zip.entries().size());
   return 0;
 }
 
@@ -83,8 +75,7 @@ public:
     if (percent == shown_)
       return;
     shown_ = percent;
-    std::fprintf(stderr, "\rvelacorte-unzip: %3d%% (%" PRIu64 " of %" PRIu64 " MB)", percent, done >> 20,
-                 total >> 20);
+    std::fprintf(stderr, messages::progress, percent, done >> 20, total >> 20);
     if (percent == 100)
       std::fputc('\n', stderr);
   }
@@ -104,7 +95,7 @@ int unpack(const std::string &archive, const std::string &folder, ExtractOptions
   try {
     extract_zip(archive, folder, options);
   } catch (const ExtractionCancelled &e) {
-    std::fprintf(stderr, "\nvelacorte-unzip: %s\n", e.what());
+    std::fprintf(stderr, messages::interrupted, e.what());
     return exit_interrupted;
   }
   return 0;
@@ -112,7 +103,7 @@ int unpack(const std::string &archive, const std::string &folder, ExtractOptions
 
 int run(const std::vector<std::string> &args) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::fputs(usage, stdout);
+    std::fputs(messages::usage, stdout);
     return 0;
   }
   try {
@@ -126,10 +117,10 @@ int run(const std::vector<std::string> &args) {
       return unpack(args[1], args[2],
                     args[0] == "-n" ? ExtractOptions::Existing::keep : ExtractOptions::Existing::replace);
   } catch (const std::exception &e) {
-    std::fprintf(stderr, "velacorte-unzip: %s\n", e.what());
+    std::fprintf(stderr, messages::failure, e.what());
     return 1;
   }
-  std::fputs(usage, stderr);
+  std::fputs(messages::usage, stderr);
   return exit_usage;
 }
 
