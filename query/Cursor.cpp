@@ -277,8 +277,12 @@ bool TDataXML::FieldExist(const std::string &Field) {
 bool TDataXML::FieldText(int32_t Indice, std::string_view &Value) {
   if (!Guarded() || Indice < 0)
     return false;
+  // Finding the row is not guarded, as for the field calls by name.
+  ReadCurrentRow();
+  if (static_cast<size_t>(Indice) >= FResultSet.row_children.size())
+    return false;
   try {
-    Value = element_value(CurrentRowChild(Indice));
+    Value = element_value(FResultSet.row_children[static_cast<size_t>(Indice)]);
     return true;
   } catch (const std::exception &) {
     return false;
@@ -287,7 +291,11 @@ bool TDataXML::FieldText(int32_t Indice, std::string_view &Value) {
 
 bool TDataXML::FieldIsNull(int32_t Indice) {
   std::string_view value;
-  return FieldText(Indice, value) && value.empty();
+  try {
+    return FieldText(Indice, value) && value.empty();
+  } catch (const std::exception &) {
+    return false;
+  }
 }
 
 std::string_view TDataXML::FieldTypeAt(int32_t Indice) {

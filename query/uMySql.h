@@ -65,8 +65,9 @@ public:
   // writes NULL; false when there is no such field. Records no error.
   bool FieldIsNull(int32_t Indice);
   // The text of the field of column Indice in the current row as the reply holds it, not decoded (""
-  // for an empty element); false when there is no such field or it holds more than text. The text
-  // lives as long as the reply. Records no error.
+  // for an empty element); false when the row has no such field or it holds more than text. The text
+  // lives as long as the reply. Records no error; a Position past the last row fails with the
+  // out-of-range failure of the calls by name.
   bool FieldText(int32_t Indice, std::string_view &Value);
   // The type code in the definition at position Indice itself, whatever other column shares its
   // name; "" when there is none. Lives as long as the reply. Records no error.

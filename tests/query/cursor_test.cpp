@@ -1,3 +1,4 @@
+#include "Exception.h"
 #include "canned_reply.h"
 #include "uMySql.h"
 
@@ -363,8 +364,8 @@ TEST(Fields, RawTextAndTheTypeOfEachPosition) {
   EXPECT_TRUE(q.FieldText(1, raw));
   EXPECT_EQ(raw, "2");
   q.Next();
-  EXPECT_FALSE(q.FieldText(0, raw));
-  EXPECT_EQ(q.FieldTypeAt(0), "3"); // the definitions stay readable past the last row
+  EXPECT_THROW(q.FieldText(0, raw), Exception); // past the last row, as by name
+  EXPECT_EQ(q.FieldTypeAt(0), "3");             // the definitions stay readable there
   TDataXML none;
   EXPECT_FALSE(none.FieldText(0, raw));
   EXPECT_EQ(none.FieldTypeAt(0), "");
