@@ -75,6 +75,13 @@ const std::string &upper_name(std::string &buffer, std::string_view field) {
   return buffer;
 }
 
+bool has_lower_letter(const char *name) {
+  for (; *name != '\0'; ++name)
+    if (*name >= 'a' && *name <= 'z')
+      return true;
+  return false;
+}
+
 bool carries_base64(std::string_view type) {
   return type == "252" || type == "253" || type == "254";
 }
@@ -106,23 +113,40 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
     std::string_view type = definition.attribute("tipo").value();
     set.columns.push_back({name, colon ? colon + 1 : nullptr, type, carries_base64(type), definition, 0, 0});
   }
-  set.column_by_name.reserve(set.columns.size());
-  for (size_t k = 0; k < set.columns.size(); ++k)
-    index_name(set.column_by_name, set.columns[k].name, set.columns[k].local, k);
-  for (ResultSet::Column &column : set.columns) {
-    column.first_by_name = set.column_by_name.at(column.name);
-    column.first_by_local = column.local ? set.column_by_name.at(column.local) : 0;
-  }
-  set.column_of_position.reserve(set.definitions.size());
-  for (pugi::xml_node definition : set.definitions) {
-    auto found = set.column_by_name.find(upper_name(set.wanted, local_name(definition)));
-    set.column_of_position.push_back(found == set.column_by_name.end() ? std::string::npos : found->second);
-  }
   set.doc = FDoc.get();
   set.script = FScript;
   set.script_index = FScript_Index;
   FResultSet = std::move(set);
   return FResultSet;
+}
+
+// Each column's name hashed, for the calls that find columns by name: on the first of them, so that a
+// walk by position alone never pays for it.
+void TDataXML::IndexColumnNames() {
+  ResultSet &set = FResultSet;
+  if (set.names_indexed)
+    return;
+  // A name first seen at k keeps k; one seen before keeps where it was first seen.
+  set.column_by_name.reserve(set.columns.size());
+  for (size_t k = 0; k < set.columns.size(); ++k) {
+    ResultSet::Column &column = set.columns[k];
+    column.first_by_name = set.column_by_name.emplace(column.name, k).first->second;
+    column.first_by_local = column.local ? set.column_by_name.emplace(column.local, k).first->second : 0;
+  }
+  set.column_of_position.reserve(set.definitions.size());
+  size_t k = 0;
+  for (pugi::xml_node definition : set.definitions) {
+    // An upper-case name without a prefix is what FieldName gives and FieldType looks for.
+    const bool element = definition.type() == pugi::node_element;
+    if (element && set.columns[k].local == nullptr && !has_lower_letter(set.columns[k].name)) {
+      set.column_of_position.push_back(set.columns[k++].first_by_name);
+      continue;
+    }
+    k += element ? 1 : 0;
+    auto found = set.column_by_name.find(upper_name(set.wanted, local_name(definition)));
+    set.column_of_position.push_back(found == set.column_by_name.end() ? std::string::npos : found->second);
+  }
+  set.names_indexed = true;
 }
 
 // Finding the definitions element is not guarded: its absence fails the call that needs it.
@@ -228,6 +252,7 @@ std::string TDataXML::FieldByIndex(int32_t Indice) {
       Report(14, "Erro inesperado ao retornar nome do campo.", "Erro inesperado ao retornar nome do campo");
       return std::string(value);
     }
+    IndexColumnNames();
     const size_t column = set.column_of_position[static_cast<size_t>(Indice)];
     return column != std::string::npos && set.columns[column].base64 ? DecodificaBase64(value)
                                                                      : std::string(value);
@@ -326,6 +351,7 @@ int64_t TDataXML::RowsAffected() {
 
 const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field) {
   CurrentDefinitions();
+  IndexColumnNames();
   std::vector<ResultSet::Column> &columns = FResultSet.columns;
   if (columns.empty())
     return nullptr;

@@ -136,7 +136,9 @@ private:
       size_t first_by_local;
     };
     std::vector<Column> columns;
-    // Each name, and each name after its prefix, to the first column that holds it.
+    // Each name, and each name after its prefix, to the first column that holds it; with the rest of
+    // what depends on it, made when first needed.
+    bool names_indexed = false;
     NameIndex column_by_name;
     // Per definition position, the column whose type decodes FieldByIndex's value: the one that the
     // name FieldName gives finds; npos for none.
@@ -174,6 +176,7 @@ private:
   bool ColumnIndexUsable(int32_t Indice);
   const ResultSet &CurrentResultSet();
   const ResultSet &CurrentDefinitions();
+  void IndexColumnNames();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
   void ReadCurrentRow();
   pugi::xml_node CurrentRowChild(int32_t Indice);

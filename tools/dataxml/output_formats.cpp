@@ -94,7 +94,8 @@ void append_tsv_cell(std::string &out, const Cell &cell, const std::string &null
 }
 
 void append_csv_text(std::string &out, std::string_view value) {
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+  if (std::none_of(value.begin(), value.end(),
+                   [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
     out += value;
     return;
   }
