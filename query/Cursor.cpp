@@ -92,6 +92,10 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
   if (FResultSet.doc == FDoc.get() && FResultSet.script == FScript &&
       FResultSet.script_index == FScript_Index)
     return FResultSet;
+  return LoadResultSet();
+}
+
+const TDataXML::ResultSet &TDataXML::LoadResultSet() {
   pugi::xml_node holder = FDoc->document_element();
   int64_t rows_at = 1;
   if (FScript) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace reply_text {
 namespace {
@@ -33,28 +34,40 @@ bool is_space(char c) {
 
 constexpr size_t invalid = static_cast<size_t>(-1);
 
+// Decodes whole groups of four, as encoders write them, from the start of `in`, until one holds
+// anything else; returns how many. Each group stores four bytes, the last of them to be overwritten or
+// cut: `out` needs a byte to spare past the decoded ones, or, decoding in place, has the group's own
+// input, already read, beneath it.
+size_t whole_groups(const char *in, size_t size, char *out) {
+  size_t groups = 0;
+  for (; size - groups * 4 >= 4; ++groups) {
+    const auto *p = reinterpret_cast<const unsigned char *>(in + groups * 4);
+    const uint32_t group = place0[p[0]] | place1[p[1]] | place2[p[2]] | place3[p[3]];
+    if (group >= outside)
+      break;
+    const unsigned char bytes[4] = {static_cast<unsigned char>(group >> 16),
+                                    static_cast<unsigned char>(group >> 8), static_cast<unsigned char>(group),
+                                    0};
+    std::memcpy(out + groups * 3, bytes, 4);
+  }
+  return groups;
+}
+
 // Decodes `size` characters from `in` into `out`, which may be `in` itself: the output never
-// overtakes the input. Returns the number of bytes written; a final lone character adds no byte.
-// Lenient, every character outside the alphabet is skipped. Strict, only blanks are, "=" may only
-// pad the last group, and anything else, or a lone final character, gives `invalid`.
+// overtakes the input. Otherwise `out` has room for one byte past the result. Returns the number of
+// bytes written; a final lone character adds no byte. Lenient, every character outside the alphabet is
+// skipped. Strict, only blanks are, "=" may only pad the last group, and anything else, or a lone
+// final character, gives `invalid`.
 size_t decode(const char *in, size_t size, char *out, bool strict) {
   size_t written = 0;
   uint32_t bits = 0;
   int count = 0;
   int padding = 0;
   for (size_t i = 0;;) {
-    // Whole groups of four, as encoders write them, take one step each.
-    while (count == 0 && padding == 0 && size - i >= 4) {
-      const uint32_t group =
-          place0[static_cast<unsigned char>(in[i])] | place1[static_cast<unsigned char>(in[i + 1])] |
-          place2[static_cast<unsigned char>(in[i + 2])] | place3[static_cast<unsigned char>(in[i + 3])];
-      if (group >= outside)
-        break;
-      out[written] = static_cast<char>(group >> 16);
-      out[written + 1] = static_cast<char>(group >> 8);
-      out[written + 2] = static_cast<char>(group);
-      written += 3;
-      i += 4;
+    if (count == 0 && padding == 0) {
+      const size_t groups = whole_groups(in + i, size - i, out + written);
+      i += groups * 4;
+      written += groups * 3;
     }
     if (i >= size)
       break;

@@ -175,6 +175,7 @@ private:
   bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
   bool ColumnIndexUsable(int32_t Indice);
   const ResultSet &CurrentResultSet();
+  const ResultSet &LoadResultSet();
   const ResultSet &CurrentDefinitions();
   void IndexColumnNames();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
