@@ -8,11 +8,16 @@ rm -rf "$state" && mkdir -p "$state"
 "$queryd" --demo --control --port 0 --port-file "$state/port" >"$state/queryd.log" 2>&1 &
 queryd_pid=$!
 trap 'kill $queryd_pid 2>/dev/null; wait $queryd_pid 2>/dev/null' EXIT
-for _ in $(seq 100); do
-  [ -s "$state/port" ] && break
-  sleep 0.1
-done
-host=127.0.0.1:$(cat "$state/port")
+# A server's port, once it has written it to its file.
+port_of() {
+  for _ in $(seq 100); do
+    [ -s "$1" ] && break
+    sleep 0.1
+  done
+  cat "$1"
+}
+port=$(port_of "$state/port")
+host=127.0.0.1:$port
 # The control API answers only to the service's credentials (the demo's default token).
 credentials=06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A
 control() { curl -s -f -u "$credentials" -d '' "http://$host/_control/$1" >/dev/null || echo "FAILED: control call $1" >&2; }
@@ -130,8 +135,8 @@ fi
 expect 3 '^$' 'recusou as credenciais do arquivo de token .*/wrong.ini \(HTTP 401\)' \
   --host "$host" --token-file "$state/wrong.ini" --sql "select 1"
 
-# Errors of the HTTP library in the tool's words: a service that drops the connection, and TLS
-# spoken to a service that does not speak it.
+# Errors of the HTTP library in the tool's words: a service that reads the request and drops the
+# connection without an answer, and TLS spoken to a service that does not speak it.
 python3 -c '
 import socket, sys
 s = socket.socket()
@@ -141,16 +146,18 @@ with open(sys.argv[1], "w") as f:
     f.write(str(s.getsockname()[1]))
 while True:
     c, _ = s.accept()
-    c.recv(65536)
+    request = b""
+    while b"\r\n\r\n" not in request:
+        request += c.recv(65536)
+    head, body = request.split(b"\r\n\r\n", 1)
+    length = int(next(l.split(b":")[1] for l in head.split(b"\r\n") if l.lower().startswith(b"content-length:")))
+    while len(body) < length:
+        body += c.recv(65536)
     c.close()' "$state/drop-port" &
 drop_pid=$!
 trap 'kill $queryd_pid $drop_pid 2>/dev/null; wait $queryd_pid $drop_pid 2>/dev/null' EXIT
-for _ in $(seq 100); do
-  [ -s "$state/drop-port" ] && break
-  sleep 0.1
-done
 expect 3 '^$' '^dataxml: Erro na execução do comando: Falha de conexão com http://127.0.0.1:[0-9]+/.*: a conexão caiu antes do fim da resposta$' \
-  --host "127.0.0.1:$(cat "$state/drop-port")" --token-file "$state/token.ini" --sql "select 1"
+  --host "127.0.0.1:$(port_of "$state/drop-port")" --token-file "$state/token.ini" --sql "select 1"
 expect 3 '^$' ': falha na conexão segura \(TLS\)' --host "https://$host" --token-file "$state/token.ini" --sql "select 1"
 if grep -qE 'SSLConnection|Read' "$state/stderr"; then
   echo "FAILED: the HTTP library's own name of a failure reached the user" >&2
