@@ -4,7 +4,7 @@
 #include "json_text.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
 
 namespace {
 
@@ -15,14 +15,30 @@ void append_hex_byte(std::string &out, unsigned char b, const char *prefix) {
   out += digits[b & 15];
 }
 
-bool needs_escape(unsigned char b) {
-  return b < 0x20 || b == 0x7F || b == 0xC2;
+// The bytes that may start what the terminal must not see: C0 controls, DEL, and the lead byte of the
+// C1 controls.
+constexpr std::array<bool, 256> make_escape_starts() {
+  std::array<bool, 256> table{};
+  for (int b = 0; b < 0x20; ++b)
+    table[b] = true;
+  table[0x7F] = table[0xC2] = true;
+  return table;
+}
+constexpr std::array<bool, 256> escape_starts = make_escape_starts();
+
+bool shows_as_it_is(std::string_view value) {
+  return std::none_of(value.begin(), value.end(),
+                      [](char c) { return escape_starts[static_cast<unsigned char>(c)]; });
+}
+
+// Characters as a terminal lays them out, one column each.
+size_t width(std::string_view s) {
+  return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 // C0 controls, DEL and C1 controls (U+0080 to U+009F, in UTF-8 C2 80 to C2 9F).
 void append_terminal_safe(std::string &out, std::string_view value) {
-  if (std::none_of(value.begin(), value.end(),
-                   [](char c) { return needs_escape(static_cast<unsigned char>(c)); })) {
+  if (shows_as_it_is(value)) {
     out += value;
     return;
   }
@@ -42,11 +58,6 @@ void append_terminal_safe(std::string &out, std::string_view value) {
     else
       out += value[i];
   }
-}
-
-// Characters as a terminal lays them out, one column each.
-size_t width(std::string_view s) {
-  return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 void append_table_text(std::string &out, const Cell &cell, const std::string &null_text) {
@@ -173,6 +184,8 @@ void write_table(Output &out, const ResultTable &table, const std::string &null_
   const size_t columns = table.names.size();
   std::string shown;
   auto shown_width = [&](const Cell &cell) {
+    if (cell.kind == Cell::Kind::text && shows_as_it_is(cell.bytes))
+      return width(cell.bytes);
     shown.clear();
     append_table_text(shown, cell, null_text);
     return width(shown);
