@@ -75,6 +75,13 @@ const std::string &upper_name(std::string &buffer, std::string_view field) {
   return buffer;
 }
 
+bool has_lower_letter(const char *name) {
+  for (; *name != '\0'; ++name)
+    if (*name >= 'a' && *name <= 'z')
+      return true;
+  return false;
+}
+
 bool carries_base64(std::string_view type) {
   return type == "252" || type == "253" || type == "254";
 }
@@ -85,6 +92,10 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
   if (FResultSet.doc == FDoc.get() && FResultSet.script == FScript &&
       FResultSet.script_index == FScript_Index)
     return FResultSet;
+  return LoadResultSet();
+}
+
+const TDataXML::ResultSet &TDataXML::LoadResultSet() {
   pugi::xml_node holder = FDoc->document_element();
   int64_t rows_at = 1;
   if (FScript) {
@@ -106,31 +117,40 @@ const TDataXML::ResultSet &TDataXML::CurrentResultSet() {
     std::string_view type = definition.attribute("tipo").value();
     set.columns.push_back({name, colon ? colon + 1 : nullptr, type, carries_base64(type), definition, 0, 0});
   }
-  if (set.columns.size() > hashed_width) {
-    for (size_t k = 0; k < set.columns.size(); ++k)
-      index_name(set.column_by_name, set.columns[k].name, set.columns[k].local, k);
-    for (ResultSet::Column &column : set.columns) {
-      column.first_by_name = set.column_by_name.at(column.name);
-      column.first_by_local = column.local ? set.column_by_name.at(column.local) : 0;
-    }
-  } else {
-    auto first_named = [&](const char *wanted) {
-      size_t k = 0;
-      while (std::strcmp(set.columns[k].name, wanted) != 0 &&
-             !(set.columns[k].local && std::strcmp(set.columns[k].local, wanted) == 0))
-        ++k;
-      return k;
-    };
-    for (ResultSet::Column &column : set.columns) {
-      column.first_by_name = first_named(column.name);
-      column.first_by_local = column.local ? first_named(column.local) : 0;
-    }
-  }
   set.doc = FDoc.get();
   set.script = FScript;
   set.script_index = FScript_Index;
   FResultSet = std::move(set);
   return FResultSet;
+}
+
+// Each column's name hashed, for the calls that find columns by name: on the first of them, so that a
+// walk by position alone never pays for it.
+void TDataXML::IndexColumnNames() {
+  ResultSet &set = FResultSet;
+  if (set.names_indexed)
+    return;
+  // A name first seen at k keeps k; one seen before keeps where it was first seen.
+  set.column_by_name.reserve(set.columns.size());
+  for (size_t k = 0; k < set.columns.size(); ++k) {
+    ResultSet::Column &column = set.columns[k];
+    column.first_by_name = set.column_by_name.emplace(column.name, k).first->second;
+    column.first_by_local = column.local ? set.column_by_name.emplace(column.local, k).first->second : 0;
+  }
+  set.column_of_position.reserve(set.definitions.size());
+  size_t k = 0;
+  for (pugi::xml_node definition : set.definitions) {
+    // An upper-case name without a prefix is what FieldName gives and FieldType looks for.
+    const bool element = definition.type() == pugi::node_element;
+    if (element && set.columns[k].local == nullptr && !has_lower_letter(set.columns[k].name)) {
+      set.column_of_position.push_back(set.columns[k++].first_by_name);
+      continue;
+    }
+    k += element ? 1 : 0;
+    auto found = set.column_by_name.find(upper_name(set.wanted, local_name(definition)));
+    set.column_of_position.push_back(found == set.column_by_name.end() ? std::string::npos : found->second);
+  }
+  set.names_indexed = true;
 }
 
 // Finding the definitions element is not guarded: its absence fails the call that needs it.
@@ -145,6 +165,33 @@ pugi::xml_node TDataXML::CurrentRow(const ResultSet &Set) const {
   if (static_cast<size_t>(FPosition - 1) >= Set.rows.size())
     out_of_range(FPosition - 1);
   return Set.rows[static_cast<size_t>(FPosition - 1)];
+}
+
+void TDataXML::ReadCurrentRow() {
+  pugi::xml_node row = CurrentRow(CurrentResultSet());
+  ResultSet &set = FResultSet;
+  if (set.row_position == FPosition)
+    return;
+  set.row_children.clear();
+  set.row_elements.clear();
+  set.child_by_name.clear();
+  set.row_named = false;
+  for (pugi::xml_node child = row.first_child(); child; child = child.next_sibling()) {
+    set.row_children.push_back(child);
+    if (child.type() == pugi::node_element)
+      set.row_elements.push_back({child, child.name(), nullptr});
+  }
+  set.row_follows_columns = set.has_definitions && set.row_elements.size() == set.columns.size();
+  for (size_t k = 0; set.row_follows_columns && k < set.columns.size(); ++k)
+    set.row_follows_columns = std::strcmp(set.row_elements[k].name, set.columns[k].name) == 0;
+  set.row_position = FPosition;
+}
+
+pugi::xml_node TDataXML::CurrentRowChild(int32_t Indice) {
+  ReadCurrentRow();
+  if (static_cast<size_t>(Indice) >= FResultSet.row_children.size())
+    out_of_range(Indice);
+  return FResultSet.row_children[static_cast<size_t>(Indice)];
 }
 
 void TDataXML::Next() {
@@ -200,11 +247,19 @@ std::string TDataXML::FieldName(int32_t Indice) {
 std::string TDataXML::FieldByIndex(int32_t Indice) {
   if (!ColumnIndexUsable(Indice))
     return "";
-  const ResultSet &set = CurrentResultSet();
+  CurrentResultSet();
   try {
-    std::string_view value = element_value(child_at(CurrentRow(set), Indice));
-    const ResultSet::Column *column = ColumnNamed(FieldName(Indice));
-    return column && column->base64 ? DecodificaBase64(value) : std::string(value);
+    std::string_view value = element_value(CurrentRowChild(Indice));
+    const ResultSet &set = CurrentDefinitions();
+    if (static_cast<size_t>(Indice) >= set.definitions.size()) {
+      // FieldName's failure; when it raises nothing, the value goes out as the reply holds it.
+      Report(14, "Erro inesperado ao retornar nome do campo.", "Erro inesperado ao retornar nome do campo");
+      return std::string(value);
+    }
+    IndexColumnNames();
+    const size_t column = set.column_of_position[static_cast<size_t>(Indice)];
+    return column != std::string::npos && set.columns[column].base64 ? DecodificaBase64(value)
+                                                                     : std::string(value);
   } catch (const std::exception &) {
     Report(12, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
     return "";
@@ -216,14 +271,16 @@ std::string TDataXML::FieldByName(const std::string &Field) {
     Report(6, no_data, no_data);
     return "";
   }
-  pugi::xml_node field = CurrentField(Field);
+  const ResultSet::Column *column = nullptr;
+  pugi::xml_node field = CurrentField(Field, column);
   if (!field) {
     Report(7, "Nome do campo não foi encontrado.", "Nome do campo não foi encontrado.");
     return "";
   }
   try {
     std::string_view value = element_value(field);
-    const ResultSet::Column *column = ColumnNamed(Field);
+    if (column == nullptr)
+      column = ColumnNamed(Field);
     return column && column->base64 ? DecodificaBase64(value) : std::string(value);
   } catch (const std::exception &) {
     Report(8, "Erro inesperado ao retornar valor.", "Erro inesperado ao retornar valor");
@@ -234,7 +291,8 @@ std::string TDataXML::FieldByName(const std::string &Field) {
 bool TDataXML::FieldExist(const std::string &Field) {
   if (!Guarded())
     return false;
-  pugi::xml_node field = CurrentField(Field);
+  const ResultSet::Column *column = nullptr;
+  pugi::xml_node field = CurrentField(Field, column);
   if (!field)
     return false;
   try {
@@ -245,13 +303,40 @@ bool TDataXML::FieldExist(const std::string &Field) {
   }
 }
 
-bool TDataXML::FieldIsNull(int32_t Indice) {
+bool TDataXML::FieldText(int32_t Indice, std::string_view &Value) {
   if (!Guarded() || Indice < 0)
     return false;
+  // Finding the row is not guarded, as for the field calls by name.
+  ReadCurrentRow();
+  if (static_cast<size_t>(Indice) >= FResultSet.row_children.size())
+    return false;
   try {
-    return element_value(child_at(CurrentRow(CurrentResultSet()), Indice)).empty();
+    Value = element_value(FResultSet.row_children[static_cast<size_t>(Indice)]);
+    return true;
   } catch (const std::exception &) {
     return false;
+  }
+}
+
+bool TDataXML::FieldIsNull(int32_t Indice) {
+  std::string_view value;
+  try {
+    return FieldText(Indice, value) && value.empty();
+  } catch (const std::exception &) {
+    return false;
+  }
+}
+
+std::string_view TDataXML::FieldTypeAt(int32_t Indice) {
+  if (!Guarded() || Indice < 0)
+    return {};
+  try {
+    const ResultSet &set = CurrentDefinitions();
+    if (static_cast<size_t>(Indice) >= set.definitions.size())
+      return {};
+    return set.definitions[static_cast<size_t>(Indice)].attribute("tipo").value();
+  } catch (const std::exception &) {
+    return {};
   }
 }
 
@@ -270,6 +355,7 @@ int64_t TDataXML::RowsAffected() {
 
 const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field) {
   CurrentDefinitions();
+  IndexColumnNames();
   std::vector<ResultSet::Column> &columns = FResultSet.columns;
   if (columns.empty())
     return nullptr;
@@ -298,27 +384,34 @@ const TDataXML::ResultSet::Column *TDataXML::ColumnNamed(std::string_view Field)
   return nullptr;
 }
 
-pugi::xml_node TDataXML::CurrentField(std::string_view Field) {
-  pugi::xml_node row = CurrentRow(CurrentResultSet());
-  std::vector<ResultSet::Child> &children = FResultSet.children;
-  if (FResultSet.children_position != FPosition) {
-    children.clear();
-    FResultSet.child_by_name.clear();
-    for (pugi::xml_node child = row.first_child(); child; child = child.next_sibling())
-      if (child.type() == pugi::node_element) {
-        const char *colon = std::strchr(child.name(), ':');
-        children.push_back({child, child.name(), colon ? colon + 1 : nullptr});
-      }
-    if (children.size() > hashed_width) {
-      FResultSet.child_by_name.reserve(children.size());
-      for (size_t k = 0; k < children.size(); ++k)
-        index_name(FResultSet.child_by_name, children[k].name, children[k].local, k);
-    }
-    FResultSet.children_position = FPosition;
+// The field element of that name in the current row; Column is its column when the row follows the
+// columns, and is found that way at no further cost.
+pugi::xml_node TDataXML::CurrentField(std::string_view Field, const ResultSet::Column *&Column) {
+  ReadCurrentRow();
+  ResultSet &set = FResultSet;
+  if (set.row_follows_columns) {
+    Column = ColumnNamed(Field);
+    return Column ? set.row_elements[static_cast<size_t>(Column - set.columns.data())].node
+                  : pugi::xml_node();
   }
-  if (children.size() > hashed_width) {
-    auto found = FResultSet.child_by_name.find(upper_name(FResultSet.wanted, Field));
-    return found == FResultSet.child_by_name.end() ? pugi::xml_node() : children[found->second].node;
+  // A row that does not follow the columns: its names after their prefixes are read, and those of a
+  // wide row hashed, on the first call that needs them.
+  std::vector<ResultSet::Child> &children = set.row_elements;
+  const bool wide = children.size() > hashed_width;
+  if (!set.row_named) {
+    if (wide)
+      set.child_by_name.reserve(children.size());
+    for (size_t k = 0; k < children.size(); ++k) {
+      const char *colon = std::strchr(children[k].name, ':');
+      children[k].local = colon ? colon + 1 : nullptr;
+      if (wide)
+        index_name(set.child_by_name, children[k].name, children[k].local, k);
+    }
+    set.row_named = true;
+  }
+  if (wide) {
+    auto found = set.child_by_name.find(upper_name(set.wanted, Field));
+    return found == set.child_by_name.end() ? pugi::xml_node() : children[found->second].node;
   }
   for (const ResultSet::Child &child : children)
     if (equals_upper(child.name, Field) || (child.local && equals_upper(child.local, Field)))

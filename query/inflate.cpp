@@ -8,7 +8,6 @@
 #include <zlib.h>
 
 #include <climits>
-#include <cstring>
 #include <list>
 #include <memory>
 
@@ -63,11 +62,11 @@ std::string inflate_zlib(std::string_view compressed) {
     chunk.size = chunk_size - z.stream.avail_out;
     total += chunk.size;
   }
-  std::string reply(total, '\0');
-  for (size_t at = 0; !chunks.empty(); chunks.pop_front()) {
-    std::memcpy(reply.data() + at, chunks.front().bytes.get(), chunks.front().size);
-    at += chunks.front().size;
-  }
+  // Appended into reserved room rather than over a cleared copy: each page is written once.
+  std::string reply;
+  reply.reserve(total);
+  for (; !chunks.empty(); chunks.pop_front())
+    reply.append(chunks.front().bytes.get(), chunks.front().size);
   return reply;
 }
 

@@ -43,6 +43,15 @@ int32_t to_row_count(std::string_view text);
 std::string decode_base64(std::string_view text);
 void decode_base64_in_place(std::string &text);
 
+// Decodes base64 into `bytes`, refusing what an encoder would not have written: only blanks and line
+// breaks may stand between the characters of the alphabet, "=" only pads the last group. False,
+// with `bytes` empty, for anything else.
+bool decode_base64_strict(std::string_view text, std::string &bytes);
+
+// Decoded bytes as UTF-8 text: after a byte-order mark in its encoding (UTF-8, UTF-16 LE or BE),
+// else read as Windows-1252. nullopt for bytes that their UTF-8 mark does not describe.
+std::optional<std::string> decoded_text(std::string bytes);
+
 // Inflates a zlib stream (RFC 1950) to its end. Exception when it is corrupt, truncated or larger
 // than a reply can be.
 std::string inflate_zlib(std::string_view compressed);

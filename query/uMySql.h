@@ -64,6 +64,14 @@ public:
   // Whether the field of column Indice in the current row is an empty element, as the service
   // writes NULL; false when there is no such field. Records no error.
   bool FieldIsNull(int32_t Indice);
+  // The text of the field of column Indice in the current row as the reply holds it, not decoded (""
+  // for an empty element); false when the row has no such field or it holds more than text. The text
+  // lives as long as the reply. Records no error; a Position past the last row fails with the
+  // out-of-range failure of the calls by name.
+  bool FieldText(int32_t Indice, std::string_view &Value);
+  // The type code in the definition at position Indice itself, whatever other column shares its
+  // name; "" when there is none. Lives as long as the reply. Records no error.
+  std::string_view FieldTypeAt(int32_t Indice);
   // The rows that the statement of the current result set changed, as its rows element tells in
   // "afetados"; -1 when the reply does not say. Records no error.
   int64_t RowsAffected();
@@ -128,26 +136,36 @@ private:
       size_t first_by_local;
     };
     std::vector<Column> columns;
-    // Wide result sets find names through a hash: each name, and each name after its prefix, to the
-    // first column that holds it.
+    // Each name, and each name after its prefix, to the first column that holds it; with the rest of
+    // what depends on it, made when first needed.
+    bool names_indexed = false;
     NameIndex column_by_name;
+    // Per definition position, the column whose type decodes FieldByIndex's value: the one that the
+    // name FieldName gives finds; npos for none.
+    std::vector<size_t> column_of_position;
     // Callers ask for the columns in the same order row after row: the one after the last found is
     // tried first.
     size_t next_column = 0;
-    // The element children of the row at `children_position`, read once per row, and for wide rows
-    // their names hashed likewise.
+    // The children of the row at `row_position`, read once per row: all of them by position, the
+    // elements by name.
     struct Child {
       pugi::xml_node node;
       const char *name;
-      const char *local;
+      const char *local; // read with row_named
     };
-    int32_t children_position = 0;
-    std::vector<Child> children;
+    int32_t row_position = 0;
+    std::vector<pugi::xml_node> row_children;
+    std::vector<Child> row_elements;
+    // The row's elements carry the columns' names in the columns' order, as the service writes
+    // every row: a column found by name is then the row's element at its position.
+    bool row_follows_columns = false;
+    // For a row that does not: the names after their prefixes are read, and for a wide row hashed
+    // likewise.
+    bool row_named = false;
     NameIndex child_by_name;
     // The asked name in upper case, kept to spare an allocation per call.
     std::string wanted;
   };
-
   // Fills empty service addresses with the built-in defaults.
   static void UsaEnderecosPadrao();
   bool Executa(bool Compactado);
@@ -157,10 +175,14 @@ private:
   bool Guarded() const { return FDoc != nullptr && FPosition >= 1; }
   bool ColumnIndexUsable(int32_t Indice);
   const ResultSet &CurrentResultSet();
+  const ResultSet &LoadResultSet();
   const ResultSet &CurrentDefinitions();
+  void IndexColumnNames();
   pugi::xml_node CurrentRow(const ResultSet &Set) const;
+  void ReadCurrentRow();
+  pugi::xml_node CurrentRowChild(int32_t Indice);
   const ResultSet::Column *ColumnNamed(std::string_view Field);
-  pugi::xml_node CurrentField(std::string_view Field);
+  pugi::xml_node CurrentField(std::string_view Field, const ResultSet::Column *&Column);
   void Report(int32_t Code, const char *Stored, const char *Raised);
 
   int32_t FScript_Count = 0;

@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "THTTPRIO.h"
+#include "http_library_errors.h"
 #include "soap_envelope.h"
 #include "url_parts.h"
 
@@ -123,7 +124,7 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
     throw Exception("Falha de conexão com " + url + ": sem resposta após " + std::to_string(TimeLimit) +
                     " s");
   if (!result) {
-    std::string cause = httplib::to_string(result.error());
+    std::string cause = http_failure_text(result.error());
     if (result.error() == httplib::Error::Connection)
       cause = resolves(target.host) ? "conexão recusada" : "host desconhecido";
     throw Exception("Falha de conexão com " + url + ": " + cause);

@@ -1,6 +1,8 @@
 #include "text.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace text {
 namespace {
@@ -97,8 +99,35 @@ std::u16string utf8_to_utf16(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+constexpr uint64_t high_bits = 0x8080808080808080u;
+
+uint64_t eight_bytes(const char *at) {
+  uint64_t word;
+  std::memcpy(&word, at, 8);
+  return word;
+}
+
+} // namespace
+
+bool is_ascii(std::string_view bytes) {
+  size_t i = 0;
+  uint64_t high = 0;
+  for (; i + 8 <= bytes.size(); i += 8)
+    high |= eight_bytes(bytes.data() + i);
+  for (; i < bytes.size(); ++i)
+    high |= static_cast<unsigned char>(bytes[i]);
+  return (high & high_bits) == 0;
+}
+
 bool is_valid_utf8(std::string_view utf8) {
   for (size_t i = 0; i < utf8.size();) {
+    // Replies are mostly ASCII: eight such bytes take one step.
+    if (i + 8 <= utf8.size() && (eight_bytes(utf8.data() + i) & high_bits) == 0) {
+      i += 8;
+      continue;
+    }
     if (static_cast<unsigned char>(utf8[i]) < 0x80) {
       ++i;
       continue;

@@ -15,6 +15,9 @@ std::string utf16_to_utf8(std::u16string_view utf16);
 // Whether the text holds no sequence that the conversions above would replace.
 bool is_valid_utf8(std::string_view utf8);
 
+// Whether every byte is below 0x80.
+bool is_ascii(std::string_view bytes);
+
 // The single-byte code page of a Brazilian Windows (Windows-1252) <-> UTF-8. Characters that
 // Windows-1252 cannot hold become '?'.
 std::string cp1252_to_utf8(std::string_view bytes);

@@ -1,3 +1,4 @@
+#include "Exception.h"
 #include "canned_reply.h"
 #include "uMySql.h"
 
@@ -329,4 +330,43 @@ TEST(Fields, NullsAndChangedRowsAsTheReplyTellsThem) {
   TDataXML none;
   EXPECT_EQ(none.RowsAffected(), -1);
   EXPECT_FALSE(none.FieldIsNull(0));
+}
+
+TEST(Fields, RawTextAndTheTypeOfEachPosition) {
+  // A repeated name: FieldType and FieldByIndex follow the first definition of the name, FieldTypeAt
+  // the position's own. Text between the fields counts as a position.
+  Loaded l(reply("<select rows=\"2\"><row><A>1</A><A>eA==</A>solto<B/></row><row><B>OQ==</B><A>2</A></row>"
+                 "</select><fields><A tipo=\"3\"/><A tipo=\"253\"/>texto<B tipo=\"252\"/></fields>"));
+  TDataXML &q = l.q;
+  struct Case {
+    int32_t column;
+    bool readable;
+    const char *raw;
+    const char *by_index;
+    const char *own_type;
+  } cases[] = {{0, true, "1", "1", "3"}, {1, true, "eA==", "eA==", "253"}, {2, false, "", "", ""},
+               {3, true, "", "", "252"}, {4, false, "", "", ""},           {-1, false, "", "", ""}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.column);
+    std::string_view raw = "unchanged";
+    EXPECT_EQ(q.FieldText(c.column, raw), c.readable);
+    if (c.readable) {
+      EXPECT_EQ(raw, c.raw);
+      EXPECT_EQ(q.FieldByIndex(c.column), c.by_index);
+    }
+    EXPECT_EQ(q.FieldTypeAt(c.column), c.own_type);
+  }
+  EXPECT_EQ(q.FieldType("A"), "3");
+  q.Next(); // a row whose fields are not in the columns' order is still read by name and position
+  EXPECT_EQ(q.FieldByName("a"), "2");
+  EXPECT_EQ(q.FieldByName("B"), "9");
+  std::string_view raw;
+  EXPECT_TRUE(q.FieldText(1, raw));
+  EXPECT_EQ(raw, "2");
+  q.Next();
+  EXPECT_THROW(q.FieldText(0, raw), Exception); // past the last row, as by name
+  EXPECT_EQ(q.FieldTypeAt(0), "3");             // the definitions stay readable there
+  TDataXML none;
+  EXPECT_FALSE(none.FieldText(0, raw));
+  EXPECT_EQ(none.FieldTypeAt(0), "");
 }

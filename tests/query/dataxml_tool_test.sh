@@ -8,11 +8,16 @@ rm -rf "$state" && mkdir -p "$state"
 "$queryd" --demo --control --port 0 --port-file "$state/port" >"$state/queryd.log" 2>&1 &
 queryd_pid=$!
 trap 'kill $queryd_pid 2>/dev/null; wait $queryd_pid 2>/dev/null' EXIT
-for _ in $(seq 100); do
-  [ -s "$state/port" ] && break
-  sleep 0.1
-done
-host=127.0.0.1:$(cat "$state/port")
+# A server's port, once it has written it to its file.
+port_of() {
+  for _ in $(seq 100); do
+    [ -s "$1" ] && break
+    sleep 0.1
+  done
+  cat "$1"
+}
+port=$(port_of "$state/port")
+host=127.0.0.1:$port
 # The control API answers only to the service's credentials (the demo's default token).
 credentials=06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A
 control() { curl -s -f -u "$credentials" -d '' "http://$host/_control/$1" >/dev/null || echo "FAILED: control call $1" >&2; }
@@ -94,9 +99,9 @@ assert rows[1]["T"] == "" and rows[1]["B"] == ""
 assert rows[2]["T"] is None and rows[2]["B"] is None
 assert rows[3]["T"] == "x\x1b[31m;\x9b" and rows[3]["B"] == "texto"'
 expect 0 '' '' "${t[@]}" --script --format json --sql "select 1 as a; update v set id = id where id > 2; select 'x' as b"
-check_python "JSON of a script" '
+check_python "JSON of a script: one element per statement, the write included" '
 import json, sys
-assert json.load(sys.stdin) == [[{"A": 1}], [{"B": "x"}]]'
+assert json.load(sys.stdin) == [[{"A": 1}], {"afetados": 2, "last_id": None}, [{"B": "x"}]]'
 
 # SQL from standard input and from a file; writes; a failing script.
 input="select count(*) as c from v"
@@ -129,6 +134,131 @@ if [ "$(requests)" -ne "$before" ]; then
 fi
 expect 3 '^$' 'recusou as credenciais do arquivo de token .*/wrong.ini \(HTTP 401\)' \
   --host "$host" --token-file "$state/wrong.ini" --sql "select 1"
+
+# Errors of the HTTP library in the tool's words: a service that reads the request and drops the
+# connection without an answer, and TLS spoken to a service that does not speak it.
+python3 -c '
+import socket, sys
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(4)
+with open(sys.argv[1], "w") as f:
+    f.write(str(s.getsockname()[1]))
+while True:
+    c, _ = s.accept()
+    request = b""
+    while b"\r\n\r\n" not in request:
+        request += c.recv(65536)
+    head, body = request.split(b"\r\n\r\n", 1)
+    length = int(next(l.split(b":")[1] for l in head.split(b"\r\n") if l.lower().startswith(b"content-length:")))
+    while len(body) < length:
+        body += c.recv(65536)
+    c.close()' "$state/drop-port" &
+drop_pid=$!
+trap 'kill $queryd_pid $drop_pid 2>/dev/null; wait $queryd_pid $drop_pid 2>/dev/null' EXIT
+expect 3 '^$' '^dataxml: Erro na execução do comando: Falha de conexão com http://127.0.0.1:[0-9]+/.*: a conexão caiu antes do fim da resposta$' \
+  --host "127.0.0.1:$(port_of "$state/drop-port")" --token-file "$state/token.ini" --sql "select 1"
+expect 3 '^$' ': falha na conexão segura \(TLS\)' --host "https://$host" --token-file "$state/token.ini" --sql "select 1"
+if grep -qE 'SSLConnection|Read' "$state/stderr"; then
+  echo "FAILED: the HTTP library's own name of a failure reached the user" >&2
+  failed=1
+fi
+
+# The service's message as it sent it, beside the lower-cased one that TDataXML keeps.
+expect 2 '^$' '^mensagem do serviço: no such table: Nada_Aqui$' "${t[@]}" --sql "select * from Nada_Aqui"
+
+# Writes: in JSON an object with what they changed; --save that cannot write its file after a
+# committed write says so with status 5, and the write is not repeated by anything.
+expect 0 '' '' "${t[@]}" --sql "create table w (id integer primary key, t text)"
+expect 0 '^\{"afetados": 1, "last_id": 1\}$' '^situação 000: 1 registro\(s\) afetado\(s\), last_id 1$' \
+  "${t[@]}" --format json --sql "insert into w (t) values ('j')"
+check_python "JSON of an insert" '
+import json, sys
+assert json.load(sys.stdin) == {"afetados": 1, "last_id": 1}'
+expect 0 '^\{"afetados": 1, "last_id": null\}$' '' "${t[@]}" --format json --sql "update w set t = t"
+expect 5 '^$' '^dataxml: gravar a resposta em .*/sem-pasta/r.xml: não foi possível escrever o arquivo$' \
+  "${t[@]}" --save "$state/sem-pasta/r.xml" --sql "insert into w (t) values ('s')"
+expect 3 '^1$' '^dataxml: gravar a resposta em .*/sem-pasta/r.xml: ' "${t[@]}" --save "$state/sem-pasta/r.xml" \
+  --sql "select count(*) from w where t = 's'" # a query repeated is harmless: status 3; inserted once
+expect 5 '' 'não a repita$' "${t[@]}" --save "$state/sem-pasta/r.xml" --format json --script \
+  --sql "select 1 as a; delete from w where t = 's'"
+expect 0 '^0$' '' "${t[@]}" --sql "select count(*) from w where t = 's'"
+
+# Column names that repeat and that collide with the reply's own element names, live and saved:
+# the saved reply reads as an ordinary one; CSV keeps the names, JSON makes them distinct.
+markers=(--sql "select 1 as script, 'a,b' as script, 'x' as instrucao, 2 as instrucao, 3 as codigo,
+  'm' as mensagem, 4 as script_2, 'q' as \"select\"")
+expect 0 '^SCRIPT +SCRIPT +INSTRUCAO +INSTRUCAO +CODIGO +MENSAGEM +SCRIPT_2 +SELECT$' '^situação 000: 1 registro\(s\)$' \
+  "${t[@]}" "${markers[@]}" --save "$state/markers.xml"
+for source in live saved; do
+  if [ $source = live ]; then from=("${t[@]}" "${markers[@]}"); else from=(--reply "$state/markers.xml"); fi
+  expect 0 '^1 +a,b +x +2 +3 +m +4 +q$' '^situação 000: 1 registro\(s\)$' "${from[@]}"
+  expect 0 '^SCRIPT,SCRIPT,INSTRUCAO' '' "${from[@]}" --format csv
+  check_python "CSV of repeated names ($source)" '
+import csv, io, sys
+rows = list(csv.reader(io.StringIO(sys.stdin.read(), newline="")))
+assert rows == [["SCRIPT", "SCRIPT", "INSTRUCAO", "INSTRUCAO", "CODIGO", "MENSAGEM", "SCRIPT_2", "SELECT"],
+                ["1", "a,b", "x", "2", "3", "m", "4", "q"]], rows'
+  expect 0 '' '^dataxml: nota: a coluna 2 repete o nome SCRIPT; no JSON ela se chama SCRIPT_3$' "${from[@]}" --format json
+  check_python "JSON of repeated names ($source)" '
+import json, sys
+assert json.load(sys.stdin) == [{"SCRIPT": 1, "SCRIPT_3": "a,b", "INSTRUCAO": "x", "INSTRUCAO_2": 2,
+                                 "CODIGO": 3, "MENSAGEM": "m", "SCRIPT_2": 4, "SELECT": "q"}]'
+  if ! grep -q 'a coluna 4 repete o nome INSTRUCAO; no JSON ela se chama INSTRUCAO_2$' "$state/stderr"; then
+    echo "FAILED: no note of the renamed INSTRUCAO ($source)" >&2
+    failed=1
+  fi
+done
+
+# The reply table: saved replies, each read as --reply with the expected status and output.
+# reply_case STATUS OUT_PATTERN ERR_PATTERN XML [ARGS...]
+reply_number=0
+reply_case() {
+  local status=$1 out_pattern=$2 err_pattern=$3 xml=$4
+  shift 4
+  reply_number=$((reply_number + 1))
+  printf '%s' "$xml" >"$state/case-$reply_number.xml"
+  expect "$status" "$out_pattern" "$err_pattern" --reply "$state/case-$reply_number.xml" "$@"
+}
+head='<?xml version="1.0" encoding="UTF-8"?><retorno><status><codigo>000</codigo><mensagem></mensagem></status>'
+ab_fields='<fields><A tipo="253" tamanho="9"/><B tipo="3" tamanho="9"/></fields>'
+# Read by structure, not by a column's name: columns named like the markers, an ordinary reply.
+reply_case 0 '^1 +2$' '^situação 000: 1 registro\(s\)$' \
+  "$head"'<select rows="1"><row><SCRIPT>1</SCRIPT><INSTRUCAO>2</INSTRUCAO></row></select><fields><SCRIPT tipo="3" tamanho="1"/><INSTRUCAO tipo="3" tamanho="1"/></fields></retorno>'
+reply_case 0 '^x +7$' '' \
+  "$head"'<select rows="1"><row><SCRIPTS>eA==</SCRIPTS><INSTRUCAO_N>7</INSTRUCAO_N></row></select><fields><SCRIPTS tipo="253" tamanho="1"/><INSTRUCAO_N tipo="3" tamanho="1"/></fields></retorno>'
+# A script's result sets, and a comment and blanks between the elements; its write in JSON.
+reply_case 0 '' '^instrução 1: 3 registro\(s\) afetado\(s\)$' \
+  "$head"'
+<!-- <select rows="9"> --> <script><select rows="0" afetados="3"/><fields/></script>
+<script><select rows="1"><row><A>eA==</A><B>1</B></row></select>'"$ab_fields"'</script></retorno>' --format json
+check_python "JSON of a saved script" '
+import json, sys
+assert json.load(sys.stdin) == [{"afetados": 3, "last_id": None}, [{"A": "x", "B": 1}]]'
+# A failed script names its statement; the service's message as sent, entities and case kept.
+reply_case 2 '^$' '^mensagem do serviço: Tabela "Vendas" & "Itens" não existem$' \
+  '<retorno><status><codigo>102</codigo><mensagem>Tabela "Vendas" &amp; "Itens" não existem</mensagem><instrucao>3</instrucao></status></retorno>'
+if ! grep -qx 'erro 102: tabela vendas &amp; itens não existem' "$state/stderr" ||
+  ! grep -qx 'o script falhou na instrução 3' "$state/stderr"; then
+  echo "FAILED: the failed script's reply, stored message or statement" >&2
+  failed=1
+fi
+# Fields that cannot be read are named, shown as such, and fail the run; the others are shown.
+bad_rows='<select rows="3"><row><A>dmVs!YQ==</A><B>1</B></row><row><A>77u/ww==</A><B>2</B></row><row><A>b2s=</A><B>3</B></row></select>'
+reply_case 3 '^<ilegível> +1$' '^dataxml: ler linha 1, coluna 1 \(A\): base64 inválido$' "$head$bad_rows$ab_fields</retorno>"
+if ! grep -qx 'dataxml: ler linha 2, coluna 1 (A): o texto não é UTF-8 válido, como a sua marca diz' "$state/stderr" ||
+  ! grep -qE '^ok +3$' "$state/stdout"; then
+  echo "FAILED: the second unreadable field, or the readable row after them" >&2
+  failed=1
+fi
+reply_case 3 '^\{"A":null,"B":1\},$' '^dataxml: ler linha 1, coluna 1' "$head$bad_rows$ab_fields</retorno>" --format json
+reply_case 3 $'^NULL	1$' '' "$head$bad_rows$ab_fields</retorno>" --format tsv
+reply_case 3 '^<ilegível>$' 'base64 inválido na segunda codificação do conteúdo binário$' \
+  "$head"'<select rows="1"><row><D>YWJjIQ==</D></row></select><fields><D tipo="252" tamanho="9"/></fields></retorno>'
+# A row count that the rows do not reach; a reply without its rows element.
+reply_case 3 '^$' '^dataxml: ler linha 2: a resposta diz ter 9 linha\(s\) e termina antes$' \
+  "$head"'<select rows="9"><row><A>eA==</A><B>1</B></row></select>'"$ab_fields</retorno>"
+reply_case 3 '^$' '^dataxml: ' "$head</retorno>"
 
 # Saving a reply and reading it back, plain and compressed.
 for zip in "" --zip; do

@@ -76,6 +76,48 @@ TEST(DecodificaBase64, SkipsCharactersOutsideTheAlphabet) {
   EXPECT_EQ(DecodificaBase64(wrapped), text);
 }
 
+TEST(Base64, StrictDecodingRefusesWhatNoEncoderWrites) {
+  struct Case {
+    const char *text;
+    bool valid;
+    std::string bytes;
+  } cases[] = {
+      {"dmVsYQ==", true, "vela"},
+      {"dmVsYQ", true, "vela"},          // without its padding
+      {"dm\r\nVs YQ==\n", true, "vela"}, // wrapped
+      {"", true, ""},
+      {"dmVsYW5h", true, "velana"},
+      {"dmVsYQ=", false, ""}, // half a padding
+      {"dmVsYQ===", false, ""},
+      {"dmVs=YQ==", false, ""}, // padding inside
+      {"dmVsY", false, ""},     // a lone final character
+      {"dmVs!YQ==", false, ""}, // outside the alphabet
+      {"=", false, ""},
+      {"dmVsYQ==dmVs", false, ""}, // text after the padding
+      {"d\x80VsYQ==", false, ""},
+  };
+  for (const Case &c : cases) {
+    std::string bytes = "left over";
+    EXPECT_EQ(decode_base64_strict(c.text, bytes), c.valid) << c.text;
+    EXPECT_EQ(bytes, c.bytes) << c.text;
+  }
+  std::string long_text(1000, '\xFE');
+  std::string bytes;
+  EXPECT_TRUE(decode_base64_strict(base64::encode(long_text), bytes));
+  EXPECT_EQ(bytes, long_text);
+}
+
+TEST(Base64, DecodedTextFailsOnlyWhereItsMarkLies) {
+  EXPECT_EQ(decoded_text("\xEF\xBB\xBF"
+                         "A\xC3\xA7"),
+            "Aç");
+  EXPECT_EQ(decoded_text("\xEF\xBB\xBF"), "");
+  EXPECT_EQ(decoded_text("A\xE7"), "Aç");
+  EXPECT_EQ(decoded_text("\xEF\xBB\xBF"
+                         "\xC3"),
+            std::nullopt);
+}
+
 TEST(Base64, InPlaceDecodingMatchesTheCopyingOne) {
   for (std::string bytes :
        {std::string(""), std::string("a"), std::string("ab"), std::string(1000, '\xFE')}) {

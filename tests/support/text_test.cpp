@@ -39,6 +39,18 @@ TEST(Text, ValidUtf8IsWhatTheRoundTripKeeps) {
   }
   EXPECT_TRUE(is_valid_utf8("\xEF\xBF\xBD"));
   EXPECT_FALSE(is_valid_utf8("ok\xE2\x82"));
+  // Long ASCII runs are read eight bytes at a time: a fault at every offset of such a run is found,
+  // and so is a sequence that straddles two words.
+  for (size_t at = 0; at < 24; ++at) {
+    std::string s(24, 'a');
+    s.insert(at, "\xC3");
+    EXPECT_FALSE(is_valid_utf8(s)) << at;
+    EXPECT_FALSE(is_ascii(s)) << at;
+    s.insert(at + 1, "\xA7");
+    EXPECT_TRUE(is_valid_utf8(s)) << at;
+  }
+  EXPECT_TRUE(is_ascii(std::string(17, '\x7F')));
+  EXPECT_TRUE(is_ascii(""));
 }
 
 TEST(Text, Windows1252) {

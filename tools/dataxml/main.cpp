@@ -1,8 +1,10 @@
 // dataxml: runs one statement or script on the query service through TDataXML, or reads a saved
 // reply, and prints its rows.
 
-#include "cell.h"
+#include "json_keys.h"
 #include "output_formats.h"
+#include "reply_shape.h"
+#include "result_table.h"
 #include "script_statements.h"
 #include "statement_excerpt.h"
 
@@ -12,9 +14,11 @@
 #include "uMySql.h"
 #include "uwsselectxml.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -46,22 +50,37 @@ Formatos:
          formato texto do PostgreSQL; conteúdo binário como \\x e os bytes em hexadecimal
   csv    RFC 4180, com linha de cabeçalho; conteúdo binário por inteiro
   json   uma lista de objetos, um por linha; números nas colunas numéricas, null para NULL,
-         conteúdo binário em base64; com --script, uma lista por instrução dentro de uma lista
+         conteúdo binário em base64; uma escrita como {"afetados": N, "last_id": M} (null onde a
+         resposta não diz); com --script, uma lista com um elemento por instrução, escritas
+         incluídas
 
 Nomes das colunas: como as definições da resposta os dão, em maiúsculas (o serviço os torna nomes
-de elemento válidos).
+de elemento válidos). Em json, um nome repetido ganha _2, _3 e assim por diante, com uma nota na
+saída de erros.
 NULL e texto vazio: o serviço escreve NULL como elemento vazio e o texto vazio codificado, e assim
 os distingue. Numa resposta que escreva também o texto vazio como elemento vazio (serviços mais
 antigos), ele aparece como NULL.
 Texto longo e binários (tipo 252) vêm em base64 duas vezes e são decodificados; um conteúdo que não
 é UTF-8 válido, ou que tem bytes 0, é binário.
+Um campo que não se pode ler (base64 inválido, texto que não é o que a sua marca diz) é nomeado na
+saída de erros com a linha e a coluna; na saída aparece como <ilegível> (table), como NULL (tsv,
+csv) ou null (json), e a situação de saída diz que houve falha.
 
 Situação de saída: 0 linhas mostradas ou instrução executada, 1 nenhuma linha (situação 003),
 2 falha informada pelo serviço, 3 falha da chamada (conexão, tempo limite, credenciais, resposta
-ilegível, arquivo), 4 argumentos inválidos.
+ilegível, arquivo), 4 argumentos inválidos, 5 uma escrita foi executada e está gravada no banco,
+mas dataxml não concluiu o que vinha depois (gravar o arquivo de --save, ler um campo): não a
+repita.
 )";
 
-enum Exit { rows_shown = 0, no_rows = 1, service_failure = 2, call_failure = 3, bad_arguments = 4 };
+enum Exit {
+  rows_shown = 0,
+  no_rows = 1,
+  service_failure = 2,
+  call_failure = 3,
+  bad_arguments = 4,
+  written_not_finished = 5
+};
 
 // A failure that ends the tool with its exit status; the text names the operation and the object.
 struct Stop {
@@ -79,12 +98,14 @@ struct Options {
 };
 
 std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in)
     throw Stop{call_failure, "ler " + path + ": o arquivo não existe ou não pode ser lido"};
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  std::string content(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+  in.seekg(0);
+  if (!in.read(content.data(), static_cast<std::streamsize>(content.size())))
+    throw Stop{call_failure, "ler " + path + ": o arquivo não pode ser lido"};
+  return content;
 }
 
 Format format_named(const std::string &name) {
@@ -176,43 +197,53 @@ void check_token(const std::string &path) {
     throw Stop{call_failure, "ler o arquivo de token " + path + ": falta ID ou SENHA na seção TOKEN"};
 }
 
-ResultTable read_result_set(TDataXML &q) {
+// What one statement gave: its rows, or for a statement without columns, what it changed.
+struct Statement {
   ResultTable table;
-  const int32_t columns = q.FieldsCount();
-  std::vector<std::string> types;
-  for (int32_t c = 0; c < columns; ++c) {
-    table.names.push_back(q.FieldName(c));
-    types.push_back(q.FieldType(table.names.back()));
-    table.numeric.push_back(numeric_type(types.back()));
-  }
-  for (q.First(); !q.EOF(); q.Next()) {
-    std::vector<Cell> &row = table.rows.emplace_back();
-    for (int32_t c = 0; c < columns; ++c)
-      row.push_back(read_cell(q, c, types[static_cast<size_t>(c)]));
-  }
-  return table;
+  bool write = false;
+  std::optional<int64_t> afetados;
+  std::optional<int64_t> last_id;
+};
+
+Statement read_statement(TDataXML &q, const std::string &where, FieldFailures &failures) {
+  Statement s;
+  s.table = ResultTable::read(q, where, failures);
+  s.write = s.table.names.empty();
+  const int64_t changed = q.RowsAffected();
+  if (changed >= 0)
+    s.afetados = changed;
+  if (q.LastID() != 0)
+    s.last_id = q.LastID();
+  return s;
 }
 
-void write_result_set(const ResultTable &table, const Options &o) {
+void write_statement(Output &out, const Statement &s, const Options &o, const std::string &where) {
+  if (o.format == Format::json) {
+    if (s.write)
+      return write_json_write(out, s.afetados, s.last_id);
+    std::vector<std::string> notes;
+    std::vector<std::string> keys = json_keys(s.table.names, notes);
+    for (const std::string &note : notes)
+      std::cerr << "dataxml: nota: " << where << terminal_safe(note) << '\n';
+    return write_json(out, s.table, keys);
+  }
   switch (o.format) {
   case Format::table:
-    return write_table(std::cout, table, o.null_text);
+    return write_table(out, s.table, o.null_text);
   case Format::tsv:
-    return write_tsv(std::cout, table, o.null_text);
+    return write_tsv(out, s.table, o.null_text);
   case Format::csv:
-    return write_csv(std::cout, table, o.null_text);
+    return write_csv(out, s.table, o.null_text);
   case Format::json:
-    return write_json(std::cout, table);
+    break;
   }
 }
 
-// "N registro(s)" of a query; of a statement without columns, how many rows it changed, when the
-// reply says.
-std::string count_text(TDataXML &q, bool has_columns) {
-  if (has_columns)
+// "N registro(s)" of a query; of a write, how many rows it changed, when the reply says.
+std::string count_text(const TDataXML &q, const Statement &s) {
+  if (!s.write)
     return std::to_string(q.RecordCount()) + " registro(s)";
-  int64_t changed = q.RowsAffected();
-  return changed >= 0 ? std::to_string(changed) + " registro(s) afetado(s)" : "instrução executada";
+  return s.afetados ? std::to_string(*s.afetados) + " registro(s) afetado(s)" : "instrução executada";
 }
 
 // A script's failure names the statement that failed and what ran before it.
@@ -239,11 +270,13 @@ std::string failed_statement(const TDataXML &q, const std::string &script) {
   return message + "as instruções 1 a " + std::to_string(number - 1) + " foram executadas antes dela";
 }
 
-void save_reply(const TDataXML &q, const std::string &path) {
+// The failure, when the reply cannot be saved.
+std::optional<std::string> save_reply(const TDataXML &q, const std::string &path) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << q.XML();
   if (!out.flush())
-    throw Stop{call_failure, "gravar a resposta em " + path + ": não foi possível escrever o arquivo"};
+    return "gravar a resposta em " + path + ": não foi possível escrever o arquivo";
+  return std::nullopt;
 }
 
 // The failure of the call, on one line; a refusal of the credentials names their file.
@@ -276,50 +309,87 @@ int run(const Options &o) {
     ok = o.zip ? q.ExecuteZ() : q.Execute();
   } catch (const std::exception &e) {
     if (!o.save.empty() && !q.XML().empty())
-      save_reply(q, o.save);
+      if (std::optional<std::string> unsaved = save_reply(q, o.save))
+        std::cerr << "dataxml: " << *unsaved << '\n';
     throw Stop{call_failure, call_failure_text(e.what(), o)};
   }
-  if (!o.save.empty())
-    save_reply(q, o.save);
+  const std::optional<std::string> unsaved = o.save.empty() ? std::nullopt : save_reply(q, o.save);
   if (q.NotFound()) {
     std::cerr << "situação 003: nenhum registro\n";
+    if (unsaved)
+      throw Stop{call_failure, *unsaved};
     return no_rows;
   }
   if (!ok) {
     if (q.Erro() == 0)
       throw Stop{call_failure, "ler a resposta: ela não tem resultados"};
     std::cerr << "erro " << q.Erro() << ": " << terminal_safe(q.Error()) << '\n';
+    // Error holds the message lower-cased and without quotes; support staff want it as sent.
+    std::optional<std::string> sent = service_message(q.XML());
+    if (sent && !sent->empty())
+      std::cerr << "mensagem do serviço: " << terminal_safe(*sent) << '\n';
     if (o.script)
       std::cerr << failed_statement(q, o.sql) << '\n';
+    if (unsaved)
+      std::cerr << "dataxml: " << *unsaved << '\n';
     return service_failure;
   }
-  if (!o.script) {
-    ResultTable table = read_result_set(q);
-    if (!table.names.empty())
-      write_result_set(table, o);
-    std::cerr << "situação 000: " << count_text(q, !table.names.empty());
-    if (q.LastID() != 0)
-      std::cerr << ", last_id " << q.LastID();
-    std::cerr << '\n';
-    return rows_shown;
-  }
-  if (o.format == Format::json)
-    std::cout << "[\n";
-  bool first = true;
-  for (int32_t s = 1; s <= q.Script_Count(); ++s) {
-    q.SetScript_Index(s);
-    ResultTable table = read_result_set(q);
-    if (!table.names.empty()) {
-      if (!first)
-        std::cout << (o.format == Format::json ? "," : "") << '\n';
-      write_result_set(table, o);
-      first = false;
+
+  FieldFailures failures;
+  bool wrote = false;
+  try {
+    Output out(std::cout);
+    if (!o.script) {
+      const Statement s = read_statement(q, "", failures);
+      wrote = s.write;
+      if (!s.write || o.format == Format::json) {
+        write_statement(out, s, o, "");
+        if (o.format == Format::json)
+          out.text += '\n';
+      }
+      std::cerr << "situação 000: " << count_text(q, s);
+      if (s.last_id)
+        std::cerr << ", last_id " << *s.last_id;
+      std::cerr << '\n';
+    } else {
+      // JSON: one element per statement; the other formats: the result sets, a blank line apart.
+      if (o.format == Format::json)
+        out.text += "[\n";
+      bool first = true;
+      for (int32_t n = 1; n <= q.Script_Count(); ++n) {
+        q.SetScript_Index(n);
+        const std::string where = "instrução " + std::to_string(n) + ", ";
+        const Statement s = read_statement(q, where, failures);
+        wrote |= s.write;
+        if (!s.write || o.format == Format::json) {
+          if (!first)
+            out.text += o.format == Format::json ? ",\n" : "\n";
+          write_statement(out, s, o, where);
+          first = false;
+        }
+        std::cerr << "instrução " << n << ": " << count_text(q, s) << '\n';
+      }
+      if (o.format == Format::json)
+        out.text += "\n]\n";
     }
-    std::cerr << "instrução " << s << ": " << count_text(q, !table.names.empty()) << '\n';
+  } catch (const std::exception &e) {
+    if (!wrote)
+      throw;
+    throw Stop{written_not_finished,
+               call_failure_text(e.what(), o) +
+                   "; a escrita já foi executada e está gravada no banco: não a repita"};
   }
-  if (o.format == Format::json)
-    std::cout << "]\n";
-  return rows_shown;
+  if (!std::cout.flush())
+    throw Stop{wrote ? written_not_finished : call_failure, "escrever na saída padrão: não foi possível"};
+  failures.report(std::cerr);
+  if (unsaved)
+    std::cerr << "dataxml: " << *unsaved << '\n';
+  if (!unsaved && failures.count() == 0)
+    return rows_shown;
+  if (!wrote)
+    return call_failure;
+  std::cerr << "dataxml: a escrita foi executada e está gravada no banco: não a repita\n";
+  return written_not_finished;
 }
 
 int run_tool(int argc, char **argv) {
@@ -335,10 +405,11 @@ int run_tool(int argc, char **argv) {
   if (!o.reply.empty()) {
     saved = read_file(o.reply);
     // A script's reply: its result sets, or the statement it failed at.
-    o.script = reply_text::find_lowered(saved, "<script") != std::string::npos ||
-               reply_text::find_lowered(saved, "<instrucao") != std::string::npos;
+    const ReplyShape shape = reply_shape(saved);
+    o.script = shape.script_results || shape.failed_statement;
+    // Asked once: the reply is handed over, not copied.
     SetSelectXmlTransport([&saved](const std::string &, const std::string &, const std::string &,
-                                   const std::string &) { return saved; });
+                                   const std::string &) { return std::move(saved); });
   } else {
     if (!o.token_file.empty())
       TokenFile = o.token_file;
