@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -142,6 +143,14 @@ bool MariadbConnection::end_request() {
   return true;
 }
 
+void MariadbConnection::begin_transaction() {
+  query("START TRANSACTION");
+}
+
+void MariadbConnection::commit_transaction() {
+  query("COMMIT");
+}
+
 bool MariadbConnection::in_transaction() const {
   unsigned status = 0;
   mariadb_get_infov(db_, MARIADB_CONNECTION_SERVER_STATUS, &status);
@@ -161,6 +170,8 @@ StatementResult MariadbConnection::run(const std::string &sql) {
   std::string statement = without_final_semicolon(sql);
   if (statement.empty())
     throw SqlError("comando vazio");
+  static const std::set<std::string> writes = {"INSERT", "UPDATE", "DELETE", "REPLACE"};
+  hold_writes_of(statement, writes.count(first_keyword(statement)) > 0);
   query(statement);
 
   StatementResult result;

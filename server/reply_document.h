@@ -25,7 +25,8 @@ std::string script(const std::vector<StatementResult> &results,
                    TextEncoding encoding = TextEncoding::utf8_with_mark);
 
 // A failure: any status code but "000" and "003", and its message; in a script, the number of the
-// statement that failed, counted from 1 (those before it ran).
+// statement that failed, counted from 1 (those before it ran, but only what a script committed itself
+// is kept).
 std::string failure(const std::string &codigo, const std::string &mensagem,
                     std::optional<size_t> statement = std::nullopt);
 

@@ -154,7 +154,21 @@ bool SqliteConnection::in_transaction() const {
 bool SqliteConnection::end_request() {
   if (in_transaction())
     rollback();
-  return true;
+  // Temporary objects would outlive the request and shadow the database's tables in later ones: a
+  // connection that has any is closed, and the next request gets a new one.
+  sqlite3_stmt *raw = nullptr;
+  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM temp.sqlite_master", -1, &raw, nullptr) != SQLITE_OK)
+    return false;
+  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> temporary(raw, sqlite3_finalize);
+  return sqlite3_step(raw) == SQLITE_DONE;
+}
+
+void SqliteConnection::begin_transaction() {
+  exec("BEGIN IMMEDIATE");
+}
+
+void SqliteConnection::commit_transaction() {
+  exec("COMMIT");
 }
 
 void SqliteConnection::rollback() {
@@ -182,6 +196,7 @@ StatementResult SqliteConnection::run(const std::string &sql) {
     throw SqlError("comando vazio");
   if (tail && !only_blanks(tail))
     throw SqlError("mais de um comando; envie-os como script");
+  hold_writes_of(sql, !sqlite3_stmt_readonly(raw));
 
   StatementResult result;
   const sqlite3_int64 changes_before = sqlite3_total_changes64(db_);

@@ -22,6 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using queryd_test::call;
 using queryd_test::codigo;
+using queryd_test::first_row_value;
 using queryd_test::mensagem;
 using queryd_test::QuerydServer;
 using Clock = std::chrono::steady_clock;
@@ -40,12 +41,6 @@ long resident_mb(int pid) {
 
 std::chrono::milliseconds since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
-
-std::string first_row_value(const std::string &reply, const char *column) {
-  pugi::xml_document doc;
-  doc.load_string(reply.c_str());
-  return doc.select_node(("/retorno/select/row/" + std::string(column)).c_str()).node().text().as_string();
 }
 
 // The table "notas" of a non-demo server, for the tests of writes.
@@ -154,9 +149,7 @@ TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
 }
 
 TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRunsOnMariadb) {
-  const char *socket = std::getenv("VELACORTE_MARIADB_SOCKET");
-  ASSERT_TRUE(socket && *socket) << "VELACORTE_MARIADB_SOCKET: the test command names the fixture's socket";
-  QuerydServer server({.demo = false, .arguments = {"--mariadb", socket}});
+  QuerydServer server({.demo = false, .arguments = {"--mariadb", queryd_test::mariadb_socket()}});
   auto sleeping_call = std::async(std::launch::async, [&] {
     try {
       return call(server, "select sleep(60) as s").status;
