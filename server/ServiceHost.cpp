@@ -107,6 +107,11 @@ void serve_download(const std::filesystem::path &files, const std::atomic<bool> 
                            });
 }
 
+std::string head_limit_text(const ConnectionLimits &limits) {
+  return "Cabeçalhos grandes demais: no máximo " + std::to_string(limits.max_head_lines) + " linhas e " +
+         std::to_string(limits.max_head_bytes) + " bytes\n";
+}
+
 // The address by which the client reached this server, in its scheme.
 std::string host_address(const httplib::Request &req, bool secure) {
   std::string host = req.get_header_value("Host");
@@ -163,6 +168,10 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
   GuardedHttpServer &server = *server_;
 
   server.set_pre_routing_handler([&control, settings](const httplib::Request &req, httplib::Response &res) {
+    if (const char *refusal = GuardedHttpServer::refused_framing()) {
+      answer_text(res, 400, refusal);
+      return httplib::Server::HandlerResponse::Handled;
+    }
     if (is_control(req)) {
       if (!settings.control) {
         answer_text(res, 404, "API de controle desligada: inicie com --control\n");
@@ -201,12 +210,24 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
   });
 
   // Runs before the answer is written, so a client that has its answer finds the request in the log.
-  server.set_post_routing_handler([&control](const httplib::Request &req, httplib::Response &res) {
-    // The library takes a request that was cut short for a malformed one.
-    if (GuardedHttpServer::body_over_limit())
+  server.set_post_routing_handler([&control, head_limit = head_limit_text(settings.connections)](
+                                      const httplib::Request &req, httplib::Response &res) {
+    // The library takes a request that was cut short for a malformed one; a refused framing is
+    // answered already, its body left unread.
+    if (GuardedHttpServer::refused_framing())
+      res.status = 400;
+    else if (GuardedHttpServer::body_over_limit())
       res.status = 413;
+    else if (GuardedHttpServer::head_too_large())
+      answer_text(res, 431, head_limit);
     else if (GuardedHttpServer::request_timed_out())
       res.status = 408;
+    // A client that is refused may have sent more behind the request; none of it is read as a request.
+    if (res.status >= 400 && res.status < 500) {
+      res.headers.erase("Keep-Alive");
+      res.set_header("Connection", "close");
+      GuardedHttpServer::end_connection_after_answer();
+    }
     bool logged = std::exchange(request_logged, false);
     if (is_control(req) || logged) {
       request_sql.clear();
