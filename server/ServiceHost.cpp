@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "base64.h"
+#include "body_encoding.h"
 #include "downloads.h"
 #include "request_checks.h"
 #include "soap_envelope.h"
@@ -236,13 +237,29 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
     control.record(logged_request(req, res.status));
   });
 
-  server.Post(service_path, [&service, credentials = settings.credentials, strict = !settings.lenient](
-                                const httplib::Request &req, httplib::Response &res) {
+  server.Post(service_path, [&service, credentials = settings.credentials, strict = !settings.lenient,
+                             max_body = settings.connections.max_body](const httplib::Request &req,
+                                                                       httplib::Response &res) {
     if (!authorised(req, credentials)) {
       res.status = 401;
       res.set_header("WWW-Authenticate", "Basic realm=\"velacorte\"");
       res.set_content("Acesso negado\n", "text/plain");
       return;
+    }
+    std::string body;
+    switch (decode_body(GuardedHttpServer::body_encoding(), req.body, max_body, body)) {
+    case BodyDecoding::decoded:
+      break;
+    case BodyDecoding::over_limit:
+      return answer_text(res, 413,
+                         "Corpo maior que o limite de " + std::to_string(max_body) +
+                             " bytes depois de decodificado (--max-body)\n");
+    case BodyDecoding::unsupported:
+      return answer_text(res, 415,
+                         "Content-Encoding \"" + GuardedHttpServer::body_encoding() +
+                             "\" não suportado: gzip, deflate ou nenhum\n");
+    case BodyDecoding::damaged:
+      return answer_text(res, 400, "Corpo em " + GuardedHttpServer::body_encoding() + " danificado\n");
     }
     SelectxmlCall call;
     try {
@@ -250,7 +267,7 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
       if (req.has_header("SOAPAction"))
         soap_action = req.get_header_value("SOAPAction");
       call = read_selectxml_call(
-          {soap_action ? &*soap_action : nullptr, req.get_header_value("Content-Type"), req.body}, strict);
+          {soap_action ? &*soap_action : nullptr, req.get_header_value("Content-Type"), body}, strict);
     } catch (const std::bad_alloc &) {
       return answer_fault(res, 500, "SOAP-ENV:Server", "selectxml: sem memória para ler o pedido");
     } catch (const std::exception &e) {

@@ -15,6 +15,7 @@ namespace {
 // The connection that this thread serves, and why the framing of its request is refused.
 thread_local ConnectionStream *serving = nullptr;
 thread_local const char *framing_refused = nullptr;
+thread_local std::string encoding_of_body;
 
 // Written at once to a connection that finds every worker busy and the queue full.
 void answer_busy(socket_t sock) {
@@ -59,6 +60,10 @@ bool GuardedHttpServer::head_too_large() {
   return serving && serving->head_too_large();
 }
 
+const std::string &GuardedHttpServer::body_encoding() {
+  return encoding_of_body;
+}
+
 const char *GuardedHttpServer::refused_framing() {
   return framing_refused;
 }
@@ -99,6 +104,9 @@ bool GuardedHttpServer::serve_requests(ConnectionStream &stream) {
   auto before_body = [this, &stream, &head_read](httplib::Request &req) {
     head_read = true;
     req.ranges.clear();
+    // The library would inflate the body without a limit; the handler decodes it under one.
+    encoding_of_body = req.get_header_value("Content-Encoding");
+    req.headers.erase("Content-Encoding");
     framing_refused = framing_refusal(req);
     // Without Content-Length the body is empty: it ends where the head ends.
     uint64_t declared = req.get_header_value<uint64_t>("Content-Length");
@@ -114,6 +122,7 @@ bool GuardedHttpServer::serve_requests(ConnectionStream &stream) {
     stream.start_request(limits_.read_deadline, limits_.max_head_bytes, limits_.max_head_lines);
     head_read = false;
     framing_refused = nullptr;
+    encoding_of_body.clear();
     bool closed = false;
     bool last = served + 1 == limits_.requests_per_connection;
     ok = process_request(stream, last, closed, before_body);

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 class ConnectionStream;
 
@@ -45,6 +46,8 @@ public:
   // Why its framing is refused (see request_framing.h); nullptr when it is sound. Its body is left
   // unread.
   static const char *refused_framing();
+  // The Content-Encoding of its body, which is left encoded (see body_encoding.h).
+  static const std::string &body_encoding();
   // Makes the answer to this thread's request the last of its connection.
   static void end_connection_after_answer();
 

@@ -1,5 +1,6 @@
 #include "mariadb_connection.h"
 
+#include "reply_document.h"
 #include "script_statements.h"
 #include "text.h"
 
@@ -201,14 +202,14 @@ StatementResult MariadbConnection::run(const std::string &sql) {
     std::vector<std::optional<std::string>> values;
     size_t bytes = 0;
     for (unsigned c = 0; c < count; ++c) {
-      bytes += result.columns[c].name.size();
       if (!row[c]) {
         values.emplace_back();
+        bytes += reply::value_cost(result.columns[c].name, nullptr, result.columns[c].type.tipo);
         continue;
       }
       values.emplace_back(fields[c].type == MYSQL_TYPE_BIT ? bit_number(row[c], lengths[c])
                                                            : std::string(row[c], lengths[c]));
-      bytes += values.back()->size();
+      bytes += reply::value_cost(result.columns[c].name, &*values.back(), result.columns[c].type.tipo);
     }
     count_reply_bytes(bytes, limits_);
     result.rows.push_back(std::move(values));

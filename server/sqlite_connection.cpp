@@ -1,10 +1,13 @@
 #include "sqlite_connection.h"
 
+#include "reply_document.h"
 #include "text.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -33,6 +36,13 @@ std::string value_bytes(sqlite3_stmt *stmt, int column, const ColumnType &type) 
   const unsigned char *data = sqlite3_column_text(stmt, column);
   return std::string(reinterpret_cast<const char *>(data),
                      static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+// The type code that a value of an expression column takes when its column holds only such values.
+int type_of_stored(int storage) {
+  if (storage == SQLITE_BLOB)
+    return 252;
+  return storage == SQLITE_TEXT ? 253 : 8;
 }
 
 bool only_blanks(const char *s) {
@@ -68,6 +78,11 @@ SqliteConnection::SqliteConnection(const std::string &path, const StatementLimit
     sqlite3_close(db_);
     throw SqlError("abrir o banco de dados " + path + ": " + e.what());
   }
+  // A value past the reply limit could never be sent: SQLite refuses to make one (zeroblob(900000000))
+  // instead of building it first.
+  constexpr std::size_t smallest_value_limit = std::size_t(1) << 20;
+  sqlite3_limit(db_, SQLITE_LIMIT_LENGTH,
+                static_cast<int>(std::clamp<std::size_t>(limits.reply_bytes, smallest_value_limit, INT_MAX)));
   sqlite3_set_authorizer(db_, authorize, this);
   sqlite3_progress_handler(db_, progress_interval, progress, this);
 }
@@ -222,16 +237,18 @@ StatementResult SqliteConnection::run(const std::string &sql) {
     size_t bytes = 0;
     for (int c = 0; c < count; ++c) {
       auto column = static_cast<size_t>(c);
-      // Every value costs at least its element's name in the reply.
-      bytes += result.columns[column].name.size();
-      if (sqlite3_column_type(raw, c) == SQLITE_NULL) {
+      int stored = sqlite3_column_type(raw, c);
+      if (stored == SQLITE_NULL) {
         row.emplace_back();
+        bytes += reply::value_cost(result.columns[column].name, nullptr, 0);
         continue;
       }
       row.emplace_back(value_bytes(raw, c, result.columns[column].type));
-      bytes += row.back()->size();
+      // An expression column's type is known once every row is read: counted by the value's own.
+      int tipo = declared[column] ? result.columns[column].type.tipo : type_of_stored(stored);
+      bytes += reply::value_cost(result.columns[column].name, &*row.back(), tipo);
       if (!declared[column]) {
-        storage[column].push_back(sqlite3_column_type(raw, c));
+        storage[column].push_back(stored);
         texts[column].push_back(*row.back());
       }
     }

@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 
 #include <cstdlib>
+#include <fstream>
 
 #include <unistd.h>
 
@@ -48,6 +49,14 @@ std::string first_row_value(const std::string &reply, const char *column) {
   pugi::xml_document doc;
   doc.load_string(reply.c_str());
   return doc.select_node(("/retorno/select/row/" + std::string(column)).c_str()).node().text().as_string();
+}
+
+long resident_mb(int pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0)
+      return std::stol(line.substr(6)) / 1024;
+  return -1;
 }
 
 std::string mariadb_socket() {

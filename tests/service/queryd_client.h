@@ -27,6 +27,9 @@ std::string mensagem(const std::string &reply);
 // The text of `column` in the first row of a reply's result set ("" when absent).
 std::string first_row_value(const std::string &reply, const char *column);
 
+// The resident memory of a process in MB.
+long resident_mb(int pid);
+
 // The socket of the throwaway MariaDB of the tests' fixture; fails the test when the test command has
 // not named one.
 std::string mariadb_socket();

@@ -25,19 +25,11 @@ using queryd_test::codigo;
 using queryd_test::first_row_value;
 using queryd_test::mensagem;
 using queryd_test::QuerydServer;
+using queryd_test::resident_mb;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char *endless = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
                                 "SELECT count(*) FROM n";
-
-// The resident memory of a process in MB.
-long resident_mb(int pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0)
-      return std::stol(line.substr(6)) / 1024;
-  return -1;
-}
 
 std::chrono::milliseconds since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
