@@ -8,6 +8,8 @@
 #include <mysql.h>
 #include <mysqld_error.h>
 
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -15,9 +17,12 @@
 
 namespace {
 
-MYSQL *connect(MYSQL *db, const MariadbSettings &settings) {
-  unsigned timeout = 10;
+// `timeout` seconds for the connection and its handshake, and for each read and write after it: a
+// server that stops answering fails the statement instead of holding its worker.
+MYSQL *connect(MYSQL *db, const MariadbSettings &settings, unsigned timeout) {
   mysql_options(db, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  mysql_options(db, MYSQL_OPT_READ_TIMEOUT, &timeout);
+  mysql_options(db, MYSQL_OPT_WRITE_TIMEOUT, &timeout);
   mysql_options(db, MYSQL_SET_CHARSET_NAME, "utf8mb4");
   const char *host = settings.socket.empty() ? settings.host.c_str() : "localhost";
   const char *socket = settings.socket.empty() ? nullptr : settings.socket.c_str();
@@ -42,6 +47,40 @@ std::string without_final_semicolon(const std::string &sql) {
   while (end > 0 && (static_cast<unsigned char>(sql[end - 1]) <= ' ' || sql[end - 1] == ';'))
     --end;
   return sql.substr(0, end);
+}
+
+// Whether the words SET STATEMENT follow each other anywhere in `sql` outside quotes and plain comments
+// (the server runs the text of /*! ... */ comments), which would set max_statement_time for a statement.
+bool sets_statement_variables(const std::string &sql) {
+  std::string previous;
+  size_t i = 0;
+  while (i < sql.size()) {
+    char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`') {
+      for (++i; i < sql.size() && sql[i] != c; ++i)
+        i += sql[i] == '\\';
+      ++i;
+      previous.clear();
+    } else if (sql.compare(i, 2, "/*") == 0 && sql.compare(i, 3, "/*!") != 0 &&
+               sql.compare(i, 4, "/*M!") != 0) {
+      size_t end = sql.find("*/", i + 2);
+      i = end == std::string::npos ? sql.size() : end + 2;
+    } else if (sql.compare(i, 2, "--") == 0 || c == '#') {
+      size_t end = sql.find('\n', i);
+      i = end == std::string::npos ? sql.size() : end;
+    } else if (std::isalpha(static_cast<unsigned char>(c))) {
+      size_t start = i;
+      while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_'))
+        ++i;
+      std::string word = text::upper_ascii(sql.substr(start, i - start));
+      if (previous == "SET" && word == "STATEMENT")
+        return true;
+      previous = word;
+    } else {
+      ++i;
+    }
+  }
+  return false;
 }
 
 } // namespace
@@ -76,7 +115,9 @@ MariadbConnection::MariadbConnection(const MariadbSettings &settings, const Stat
   db_ = mysql_init(nullptr);
   if (!db_)
     throw SqlError("conectar ao " + place_ + ": sem memória");
-  if (!connect(db_, settings)) {
+  // A statement may take its whole time limit before the server answers.
+  auto statement_seconds = std::chrono::duration_cast<std::chrono::seconds>(limits.time).count();
+  if (!connect(db_, settings, static_cast<unsigned>(statement_seconds) + 10)) {
     std::string message = mysql_error(db_);
     mysql_close(db_);
     throw SqlError("conectar ao " + place_ + ": " + message);
@@ -93,7 +134,7 @@ MariadbConnection::MariadbConnection(const MariadbSettings &settings, const Stat
 void MariadbConnection::cancel() {
   // The connection that runs the statement waits for the server; another one asks the server to end it.
   MYSQL *other = mysql_init(nullptr);
-  if (other && connect(other, settings_)) {
+  if (other && connect(other, settings_, 1)) {
     std::string kill = "KILL QUERY " + std::to_string(thread_id_);
     mysql_real_query(other, kill.data(), kill.size());
   }
@@ -171,6 +212,9 @@ StatementResult MariadbConnection::run(const std::string &sql) {
   std::string statement = without_final_semicolon(sql);
   if (statement.empty())
     throw SqlError("comando vazio");
+  if (sets_statement_variables(statement))
+    throw SqlError(
+        "SET STATEMENT recusado: o limite de tempo dos comandos é do serviço (--statement-timeout)");
   static const std::set<std::string> writes = {"INSERT", "UPDATE", "DELETE", "REPLACE"};
   hold_writes_of(statement, writes.count(first_keyword(statement)) > 0);
   query(statement);

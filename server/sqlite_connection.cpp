@@ -1,6 +1,7 @@
 #include "sqlite_connection.h"
 
 #include "reply_document.h"
+#include "sqlite_instr.h"
 #include "text.h"
 
 #include <sqlite3.h>
@@ -67,6 +68,7 @@ SqliteConnection::SqliteConnection(const std::string &path, const StatementLimit
   }
   sqlite3_busy_handler(db_, busy, this);
   sqlite3_create_function(db_, "NOW", 0, SQLITE_UTF8, nullptr, now_function, nullptr, nullptr);
+  replace_instr(db_);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
   char *quoted = sqlite3_mprintf("PRAGMA main.journal_mode = WAL; ATTACH DATABASE %Q AS sistema;"
                                  "PRAGMA sistema.journal_mode = WAL",
