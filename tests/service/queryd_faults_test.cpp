@@ -410,6 +410,45 @@ TEST(QuerydControl, TheLogShowsNoSecretAndCarriesStatusTimeAndSql) {
   EXPECT_FALSE(queryd_test::log_field(log[0], "Time").empty());
 }
 
+TEST(QuerydControl, ControlBytesOfAClientCannotForgeALogField) {
+  QuerydServer server;
+  server.clear_log();
+  queryd_test::HttpReply reply =
+      server.request("GET", "/site/arquivos/produto/1001.zip", "",
+                     {"User-Agent: sonda\tStatus: 999\tSQL: drop table x\x1b[2J\\x09", "Accept: */*\x7f"});
+  ASSERT_EQ(reply.status, 200);
+  std::vector<std::string> log = server.log();
+  ASSERT_EQ(log.size(), 1u);
+  const std::string &line = log[0];
+  EXPECT_EQ(queryd_test::log_field(line, "Status"), "200") << line;
+  EXPECT_EQ(queryd_test::log_field(line, "SQL"), "") << line;
+  EXPECT_EQ(queryd_test::log_field(line, "User-Agent"),
+            "sonda\\x09Status: 999\\x09SQL: drop table x\\x1B[2J\\x5Cx09")
+      << line;
+  EXPECT_EQ(queryd_test::log_field(line, "Accept"), "*/*\\x7F") << line;
+  EXPECT_EQ(std::count_if(line.begin(), line.end(),
+                          [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; }),
+            0)
+      << line;
+}
+
+TEST(QuerydValues, DecimalsKeepEveryDigitWhateverTheirSize) {
+  QuerydServer server({.demo = false});
+  ASSERT_EQ(codigo(call(server, "create table grandes (v decimal(80,2))").reply), "000");
+  ASSERT_EQ(codigo(call(server, "insert into grandes values (1e70), (-1e300), (12.5)").reply), "000");
+  pugi::xml_document doc;
+  doc.load_string(call(server, "select v from grandes").reply.c_str());
+  std::vector<std::string> values;
+  for (pugi::xpath_node v : doc.select_nodes("/retorno/select/row/V"))
+    values.push_back(v.node().text().as_string());
+  ASSERT_EQ(values.size(), 3u);
+  EXPECT_EQ(values[0].size(), 71u + 3u) << values[0]; // 71 digits, the point and two places
+  EXPECT_EQ(values[0].rfind("1000000000", 0), 0u) << values[0];
+  EXPECT_EQ(values[1].size(), 1u + 301u + 3u) << values[1];
+  EXPECT_EQ(values[1].substr(values[1].size() - 3), ".00") << values[1];
+  EXPECT_EQ(values[2], "12.50");
+}
+
 TEST(QuerydStartup, ABusyPortMissingFoldersAndExposureAreToldAtOnce) {
   QuerydServer first({.demo = false});
   queryd_test::ScratchFolder folder("queryd_startup");
