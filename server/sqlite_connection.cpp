@@ -25,9 +25,11 @@ void now_function(sqlite3_context *context, int, sqlite3_value **) {
 std::string value_bytes(sqlite3_stmt *stmt, int column, const ColumnType &type) {
   int storage = sqlite3_column_type(stmt, column);
   if (type.tipo == 246 && type.scale >= 0 && storage != SQLITE_TEXT && storage != SQLITE_BLOB) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", type.scale, sqlite3_column_double(stmt, column));
-    return buffer;
+    // A double reaches 309 digits before its point: the text is as long as it needs.
+    double value = sqlite3_column_double(stmt, column);
+    std::string digits(static_cast<size_t>(std::snprintf(nullptr, 0, "%.*f", type.scale, value)), '\0');
+    std::snprintf(digits.data(), digits.size() + 1, "%.*f", type.scale, value);
+    return digits;
   }
   if (storage == SQLITE_BLOB) {
     const void *data = sqlite3_column_blob(stmt, column);
