@@ -1,16 +1,11 @@
-// Statements that the statement limit and a stop must reach wherever they wait: inside one long SQLite
-// function call, behind a client's own time limit on MariaDB, or on a MariaDB server that stopped
-// answering.
+// Statements that the statement limit must reach wherever they run: inside one long SQLite function
+// call, or behind a client's own time limit on MariaDB.
 
 #include "queryd_client.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <future>
 #include <string>
 
 namespace {
@@ -56,44 +51,6 @@ TEST(QuerydCancellation, AStatementCannotLiftTheTimeLimitOnMariadb) {
     EXPECT_EQ(mensagem(reply).rfind("SET STATEMENT recusado", 0), 0u) << sql << "\n" << reply;
   }
   EXPECT_EQ(codigo(call(server, "select 'SET STATEMENT' as t").reply), "000");
-}
-
-// Freezes the fixture's mariadbd for the life of the object, as a server that stops answering.
-class FrozenMariadb {
-public:
-  FrozenMariadb() {
-    std::ifstream(std::filesystem::path(queryd_test::mariadb_socket()).parent_path() / "mariadbd.pid") >>
-        pid_;
-    EXPECT_GT(pid_, 0) << "the fixture's mariadbd.pid";
-    if (pid_ > 0)
-      kill(pid_, SIGSTOP);
-  }
-  ~FrozenMariadb() {
-    if (pid_ > 0)
-      kill(pid_, SIGCONT);
-  }
-  FrozenMariadb(const FrozenMariadb &) = delete;
-  FrozenMariadb &operator=(const FrozenMariadb &) = delete;
-
-private:
-  int pid_ = 0;
-};
-
-TEST(QuerydCancellation, SigtermEndsTheServerWhenMariadbStopsAnswering) {
-  QuerydServer server({.demo = false, .arguments = {"--mariadb", queryd_test::mariadb_socket()}});
-  auto sleeping_call = std::async(std::launch::async, [&] {
-    try {
-      return call(server, "select sleep(20) as s").status;
-    } catch (const std::exception &) {
-      return 0; // the connection ended with the server
-    }
-  });
-  std::this_thread::sleep_for(500ms);
-  FrozenMariadb frozen;
-  Clock::time_point start = Clock::now();
-  EXPECT_EQ(server.stop(2000ms), 0);
-  EXPECT_LT(Clock::now() - start, 2000ms);
-  sleeping_call.get();
 }
 
 } // namespace

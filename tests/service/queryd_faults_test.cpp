@@ -11,10 +11,12 @@
 #include <pugixml.hpp>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -124,36 +126,57 @@ TEST(QuerydStatementLimit, AnEndlessStatementIsCancelledAndBlocksNoOneMeanwhile)
   EXPECT_NE(mensagem(cancelled.reply).find("--statement-timeout"), std::string::npos) << cancelled.reply;
 }
 
-TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
-  QuerydServer server;
-  auto endless_call = std::async(std::launch::async, [&] {
-    try {
-      return call(server, endless).status;
-    } catch (const std::exception &) {
-      return 0; // the connection ended with the server
-    }
-  });
-  std::this_thread::sleep_for(500ms);
-  Clock::time_point start = Clock::now();
-  EXPECT_EQ(server.stop(2000ms), 0);
-  EXPECT_LT(since(start), 2000ms);
-  endless_call.get();
-}
+// Freezes the fixture's mariadbd for the life of the object, as a server that stops answering.
+class FrozenMariadb {
+public:
+  FrozenMariadb() {
+    std::ifstream(std::filesystem::path(queryd_test::mariadb_socket()).parent_path() / "mariadbd.pid") >>
+        pid_;
+    EXPECT_GT(pid_, 0) << "the fixture's mariadbd.pid";
+    if (pid_ > 0)
+      kill(pid_, SIGSTOP);
+  }
+  ~FrozenMariadb() {
+    if (pid_ > 0)
+      kill(pid_, SIGCONT);
+  }
+  FrozenMariadb(const FrozenMariadb &) = delete;
+  FrozenMariadb &operator=(const FrozenMariadb &) = delete;
 
-TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRunsOnMariadb) {
-  QuerydServer server({.demo = false, .arguments = {"--mariadb", queryd_test::mariadb_socket()}});
-  auto sleeping_call = std::async(std::launch::async, [&] {
-    try {
-      return call(server, "select sleep(60) as s").status;
-    } catch (const std::exception &) {
-      return 0; // the connection ended with the server
-    }
-  });
-  std::this_thread::sleep_for(500ms);
-  Clock::time_point start = Clock::now();
-  EXPECT_EQ(server.stop(2000ms), 0);
-  EXPECT_LT(since(start), 2000ms);
-  sleeping_call.get();
+private:
+  int pid_ = 0;
+};
+
+TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
+  const std::string mariadb = queryd_test::mariadb_socket();
+  struct Case {
+    const char *what;
+    std::vector<std::string> arguments;
+    const char *sql;
+    bool frozen; // the database server stops answering once the statement runs
+  } cases[] = {
+      {"SQLite", {}, endless, false},
+      {"MariaDB", {"--mariadb", mariadb}, "select sleep(60) as s", false},
+      {"MariaDB that stops answering", {"--mariadb", mariadb}, "select sleep(60) as s", true},
+  };
+  for (const Case &c : cases) {
+    QuerydServer server({.demo = false, .arguments = c.arguments});
+    auto running_call = std::async(std::launch::async, [&] {
+      try {
+        return call(server, c.sql).status;
+      } catch (const std::exception &) {
+        return 0; // the connection ended with the server
+      }
+    });
+    std::this_thread::sleep_for(500ms);
+    std::optional<FrozenMariadb> frozen;
+    if (c.frozen)
+      frozen.emplace();
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(server.stop(2000ms), 0) << c.what;
+    EXPECT_LT(since(start), 2000ms) << c.what;
+    running_call.get();
+  }
 }
 
 TEST(QuerydStop, SigtermEndsTheServerWhileClientsHoldItsConnections) {
