@@ -265,6 +265,18 @@ ConnectionOpener opener(const Settings &settings, const std::optional<TemporaryF
   };
 }
 
+// The demo's database on a fresh server: connected without one, the server is asked to make it.
+void create_mariadb_database(const MariadbSettings &server, const StatementLimits &limits) {
+  MariadbSettings without_database = server;
+  without_database.database.clear();
+  std::atomic<bool> never_stopping{false};
+  std::string quoted;
+  for (char c : server.database)
+    quoted += c == '`' ? std::string("``") : std::string(1, c);
+  MariadbConnection(without_database, limits, never_stopping)
+      .exec("CREATE DATABASE IF NOT EXISTS `" + quoted + "`");
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -296,6 +308,8 @@ int main(int argc, char **argv) {
       // OpenSSL writes to the socket with write(), which raises SIGPIPE when the client has gone.
       std::signal(SIGPIPE, SIG_IGN);
     }
+    if (settings.demo && settings.mariadb)
+      create_mariadb_database(settings.mariadb_server, settings.statements);
     Database database(opener(settings, temporary), settings.statements);
     QueryService service(database,
                          settings.latin1 ? reply::TextEncoding::latin1 : reply::TextEncoding::utf8_with_mark);

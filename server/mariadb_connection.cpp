@@ -27,7 +27,8 @@ MYSQL *connect(MYSQL *db, const MariadbSettings &settings, unsigned timeout) {
   const char *host = settings.socket.empty() ? settings.host.c_str() : "localhost";
   const char *socket = settings.socket.empty() ? nullptr : settings.socket.c_str();
   return mysql_real_connect(db, host, settings.user.c_str(), settings.password.c_str(),
-                            settings.database.c_str(), settings.port, socket, 0);
+                            settings.database.empty() ? nullptr : settings.database.c_str(), settings.port,
+                            socket, 0);
 }
 
 // The character set number of binary strings (BLOB, BINARY, VARBINARY) in the server's metadata.

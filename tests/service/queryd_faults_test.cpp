@@ -493,6 +493,13 @@ TEST(QuerydStartup, ABusyPortMissingFoldersAndExposureAreToldAtOnce) {
   EXPECT_EQ(codigo(call(first, "select 1").reply), "000") << "the first server keeps its port";
 }
 
+TEST(QuerydStartup, TheDemoOnMariadbCreatesItsDatabaseWhenMissing) {
+  QuerydServer server(
+      {.arguments = {"--mariadb", queryd_test::mariadb_socket(), "--mariadb-database", "demo_nova"}});
+  EXPECT_EQ(first_row_value(call(server, "select count(*) as n from demo_nova.produtos").reply, "N"), "3");
+  EXPECT_EQ(codigo(call(server, "drop database demo_nova").reply), "000");
+}
+
 TEST(QuerydDownloads, SymlinksOutOfTheFolderAndNulAreRefused) {
   queryd_test::ScratchFolder folder("queryd_links");
   std::filesystem::create_directories(folder.path() / "files/dentro");
