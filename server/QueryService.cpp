@@ -86,7 +86,7 @@ std::string QueryService::run(const std::string &sql, bool script_mode) {
         try {
           results.push_back(connection->run(statement));
         } catch (const SqlError &e) {
-          // The lease rolls back what the script opened; the failure names the statement.
+          // The lease undoes what the script left uncommitted; the failure names the statement.
           return reply::failure(sql_failed, e.what(), results.size() + 1);
         }
       }
@@ -98,13 +98,15 @@ std::string QueryService::run(const std::string &sql, bool script_mode) {
         last_id = result.last_id;
       answer = reply::single(result, last_id, encoding_);
     }
-    // A success is answered only for what is committed.
-    if (connection->in_transaction())
+    // A success is answered only for what is committed; a failure leaves the held writes to the
+    // lease, which undoes them.
+    if (connection->client_transaction_open())
       return reply::failure(sql_failed,
                             "transação aberta ao fim do pedido foi desfeita; termine-a com COMMIT "
                             "no mesmo pedido");
     if (answer.size() > database_.limits().reply_bytes)
       return reply::failure(sql_failed, reply_too_large(database_.limits().reply_bytes));
+    connection->commit_held_writes();
     return answer;
   } catch (const SqlError &e) {
     // The lease has rolled back whatever the request left open.

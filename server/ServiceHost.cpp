@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "base64.h"
+#include "body_encoding.h"
 #include "downloads.h"
 #include "request_checks.h"
 #include "soap_envelope.h"
@@ -107,6 +108,11 @@ void serve_download(const std::filesystem::path &files, const std::atomic<bool> 
                            });
 }
 
+std::string head_limit_text(const ConnectionLimits &limits) {
+  return "Cabeçalhos grandes demais: no máximo " + std::to_string(limits.max_head_lines) + " linhas e " +
+         std::to_string(limits.max_head_bytes) + " bytes\n";
+}
+
 // The address by which the client reached this server, in its scheme.
 std::string host_address(const httplib::Request &req, bool secure) {
   std::string host = req.get_header_value("Host");
@@ -163,6 +169,10 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
   GuardedHttpServer &server = *server_;
 
   server.set_pre_routing_handler([&control, settings](const httplib::Request &req, httplib::Response &res) {
+    if (const char *refusal = GuardedHttpServer::refused_framing()) {
+      answer_text(res, 400, refusal);
+      return httplib::Server::HandlerResponse::Handled;
+    }
     if (is_control(req)) {
       if (!settings.control) {
         answer_text(res, 404, "API de controle desligada: inicie com --control\n");
@@ -201,12 +211,24 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
   });
 
   // Runs before the answer is written, so a client that has its answer finds the request in the log.
-  server.set_post_routing_handler([&control](const httplib::Request &req, httplib::Response &res) {
-    // The library takes a request that was cut short for a malformed one.
-    if (GuardedHttpServer::body_over_limit())
+  server.set_post_routing_handler([&control, head_limit = head_limit_text(settings.connections)](
+                                      const httplib::Request &req, httplib::Response &res) {
+    // The library takes a request that was cut short for a malformed one; a refused framing is
+    // answered already, its body left unread.
+    if (GuardedHttpServer::refused_framing())
+      res.status = 400;
+    else if (GuardedHttpServer::body_over_limit())
       res.status = 413;
+    else if (GuardedHttpServer::head_too_large())
+      answer_text(res, 431, head_limit);
     else if (GuardedHttpServer::request_timed_out())
       res.status = 408;
+    // A client that is refused may have sent more behind the request; none of it is read as a request.
+    if (res.status >= 400 && res.status < 500) {
+      res.headers.erase("Keep-Alive");
+      res.set_header("Connection", "close");
+      GuardedHttpServer::end_connection_after_answer();
+    }
     bool logged = std::exchange(request_logged, false);
     if (is_control(req) || logged) {
       request_sql.clear();
@@ -215,13 +237,29 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
     control.record(logged_request(req, res.status));
   });
 
-  server.Post(service_path, [&service, credentials = settings.credentials, strict = !settings.lenient](
-                                const httplib::Request &req, httplib::Response &res) {
+  server.Post(service_path, [&service, credentials = settings.credentials, strict = !settings.lenient,
+                             max_body = settings.connections.max_body](const httplib::Request &req,
+                                                                       httplib::Response &res) {
     if (!authorised(req, credentials)) {
       res.status = 401;
       res.set_header("WWW-Authenticate", "Basic realm=\"velacorte\"");
       res.set_content("Acesso negado\n", "text/plain");
       return;
+    }
+    std::string body;
+    switch (decode_body(GuardedHttpServer::body_encoding(), req.body, max_body, body)) {
+    case BodyDecoding::decoded:
+      break;
+    case BodyDecoding::over_limit:
+      return answer_text(res, 413,
+                         "Corpo maior que o limite de " + std::to_string(max_body) +
+                             " bytes depois de decodificado (--max-body)\n");
+    case BodyDecoding::unsupported:
+      return answer_text(res, 415,
+                         "Content-Encoding \"" + GuardedHttpServer::body_encoding() +
+                             "\" não suportado: gzip, deflate ou nenhum\n");
+    case BodyDecoding::damaged:
+      return answer_text(res, 400, "Corpo em " + GuardedHttpServer::body_encoding() + " danificado\n");
     }
     SelectxmlCall call;
     try {
@@ -229,7 +267,7 @@ ServiceHost::ServiceHost(QueryService &service, RequestControl &control, const H
       if (req.has_header("SOAPAction"))
         soap_action = req.get_header_value("SOAPAction");
       call = read_selectxml_call(
-          {soap_action ? &*soap_action : nullptr, req.get_header_value("Content-Type"), req.body}, strict);
+          {soap_action ? &*soap_action : nullptr, req.get_header_value("Content-Type"), body}, strict);
     } catch (const std::bad_alloc &) {
       return answer_fault(res, 500, "SOAP-ENV:Server", "selectxml: sem memória para ler o pedido");
     } catch (const std::exception &e) {

@@ -55,9 +55,15 @@ bool ConnectionStream::wait_for_tls(int result, Clock::time_point deadline) cons
   }
 }
 
-void ConnectionStream::start_request(std::chrono::milliseconds time) {
+void ConnectionStream::start_request(std::chrono::milliseconds time, std::size_t head_bytes,
+                                     std::size_t head_lines) {
   read_deadline_ = Clock::now() + time;
   read_cut_short_ = false;
+  in_body_ = false;
+  head_bytes_left_ = head_bytes;
+  head_lines_left_ = head_lines;
+  head_too_large_ = false;
+  end_after_answer_ = false;
   body_left_ = SIZE_MAX;
   body_read_ = 0;
   body_declared_ = 0;
@@ -68,6 +74,7 @@ bool ConnectionStream::next_request_within(std::chrono::milliseconds time) const
 }
 
 void ConnectionStream::limit_body(std::size_t limit, std::size_t declared) {
+  in_body_ = true;
   body_left_ = limit;
   body_declared_ = declared;
 }
@@ -100,7 +107,7 @@ bool ConnectionStream::is_writable() const {
 }
 
 ssize_t ConnectionStream::read(char *ptr, size_t size) {
-  if (body_over_limit_)
+  if (body_over_limit_ || head_too_large_ || (in_body_ && body_read_ >= body_declared_))
     return 0;
   if (taken_ == buffered_) {
     if (!is_readable())
@@ -112,6 +119,10 @@ ssize_t ConnectionStream::read(char *ptr, size_t size) {
     taken_ = 0;
   }
   size_t n = std::min(size, buffered_ - taken_);
+  if (in_body_ && body_declared_ != SIZE_MAX)
+    n = std::min(n, body_declared_ - body_read_);
+  if (!in_body_ && !take_head_bytes(buffer_ + taken_, n))
+    return 0;
   if (n > body_left_) {
     body_over_limit_ = true;
     return 0;
@@ -123,6 +134,17 @@ ssize_t ConnectionStream::read(char *ptr, size_t size) {
   std::copy_n(buffer_ + taken_, n, ptr);
   taken_ += n;
   return static_cast<ssize_t>(n);
+}
+
+bool ConnectionStream::take_head_bytes(const char *bytes, size_t size) {
+  size_t lines = static_cast<size_t>(std::count(bytes, bytes + size, '\n'));
+  if (size > head_bytes_left_ || lines > head_lines_left_) {
+    head_too_large_ = true;
+    return false;
+  }
+  head_bytes_left_ -= size;
+  head_lines_left_ -= lines;
+  return true;
 }
 
 ssize_t ConnectionStream::receive(char *into, size_t size) {

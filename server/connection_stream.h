@@ -23,13 +23,17 @@ public:
   // The TLS handshake, within the read deadline of start_request.
   bool accept_tls();
 
-  // The next request must be read whole within `time`.
-  void start_request(std::chrono::milliseconds time);
+  // The next request must be read whole within `time`, and its head (request line and headers) must
+  // fit in `head_bytes` bytes of `head_lines` lines; past them the head reads as ended.
+  void start_request(std::chrono::milliseconds time, std::size_t head_bytes = SIZE_MAX,
+                     std::size_t head_lines = SIZE_MAX);
+  // Whether the head went past its limits.
+  bool head_too_large() const { return head_too_large_; }
   // Whether another request begins within `time` (keep-alive).
   bool next_request_within(std::chrono::milliseconds time) const;
 
-  // From here on the request's body, of `declared` bytes (SIZE_MAX when not said), may take `limit`
-  // bytes; refuse_body() gives it none.
+  // From here on the request's body, of `declared` bytes (SIZE_MAX for chunks), may take `limit`
+  // bytes, and reads as ended after `declared`; refuse_body() gives it none.
   void limit_body(std::size_t limit, std::size_t declared);
   void refuse_body() { body_over_limit_ = true; }
   // Whether the body went past its limit.
@@ -41,6 +45,9 @@ public:
   bool request_read_whole() const {
     return !read_cut_short_ && !body_over_limit_ && body_read_ >= body_declared_;
   }
+  // The answer to this request is the connection's last.
+  void end_after_answer() { end_after_answer_ = true; }
+  bool ends_after_answer() const { return end_after_answer_; }
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -58,6 +65,8 @@ private:
   // Bytes decrypted and not yet taken by OpenSSL's reader.
   bool tls_pending() const { return tls_ && SSL_pending(tls_) > 0; }
   ssize_t receive(char *into, size_t size);
+  // Counts `size` bytes of the head against its limits; false past them.
+  bool take_head_bytes(const char *bytes, size_t size);
 
   int socket_;
   SSL *tls_;
@@ -68,6 +77,11 @@ private:
   char buffer_[4096];
   std::size_t buffered_ = 0;
   std::size_t taken_ = 0;
+  bool in_body_ = false;
+  std::size_t head_bytes_left_ = SIZE_MAX;
+  std::size_t head_lines_left_ = SIZE_MAX;
+  bool head_too_large_ = false;
+  bool end_after_answer_ = false;
   std::size_t body_left_ = SIZE_MAX;
   std::size_t body_read_ = 0;
   std::size_t body_declared_ = 0;

@@ -1,6 +1,7 @@
 #include "guarded_http_server.h"
 
 #include "connection_stream.h"
+#include "request_framing.h"
 #include "worker_pool.h"
 
 #include <fcntl.h>
@@ -11,8 +12,10 @@
 
 namespace {
 
-// The connection that this thread serves.
-thread_local const ConnectionStream *serving = nullptr;
+// The connection that this thread serves, and why the framing of its request is refused.
+thread_local ConnectionStream *serving = nullptr;
+thread_local const char *framing_refused = nullptr;
+thread_local std::string encoding_of_body;
 
 // Written at once to a connection that finds every worker busy and the queue full.
 void answer_busy(socket_t sock) {
@@ -53,6 +56,23 @@ bool GuardedHttpServer::request_timed_out() {
   return serving && serving->read_cut_short();
 }
 
+bool GuardedHttpServer::head_too_large() {
+  return serving && serving->head_too_large();
+}
+
+const std::string &GuardedHttpServer::body_encoding() {
+  return encoding_of_body;
+}
+
+const char *GuardedHttpServer::refused_framing() {
+  return framing_refused;
+}
+
+void GuardedHttpServer::end_connection_after_answer() {
+  if (serving)
+    serving->end_after_answer();
+}
+
 bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
   bool ok = false;
   if (WorkerPool::busy_now()) {
@@ -80,10 +100,17 @@ bool GuardedHttpServer::process_and_close_socket(socket_t sock) {
 
 bool GuardedHttpServer::serve_requests(ConnectionStream &stream) {
   serving = &stream;
-  auto before_body = [this, &stream](httplib::Request &req) {
+  bool head_read = false;
+  auto before_body = [this, &stream, &head_read](httplib::Request &req) {
+    head_read = true;
     req.ranges.clear();
+    // The library would inflate the body without a limit; the handler decodes it under one.
+    encoding_of_body = req.get_header_value("Content-Encoding");
+    req.headers.erase("Content-Encoding");
+    framing_refused = framing_refusal(req);
+    // Without Content-Length the body is empty: it ends where the head ends.
     uint64_t declared = req.get_header_value<uint64_t>("Content-Length");
-    if (declared > limits_.max_body)
+    if (framing_refused || declared > limits_.max_body)
       stream.refuse_body();
     else
       stream.limit_body(limits_.max_body, req.has_header("Transfer-Encoding") ? SIZE_MAX : declared);
@@ -92,13 +119,18 @@ bool GuardedHttpServer::serve_requests(ConnectionStream &stream) {
   for (std::size_t served = 0; served < limits_.requests_per_connection; ++served) {
     if (served > 0 && !stream.next_request_within(limits_.keep_alive))
       break;
-    stream.start_request(limits_.read_deadline);
+    stream.start_request(limits_.read_deadline, limits_.max_head_bytes, limits_.max_head_lines);
+    head_read = false;
+    framing_refused = nullptr;
+    encoding_of_body.clear();
     bool closed = false;
     bool last = served + 1 == limits_.requests_per_connection;
     ok = process_request(stream, last, closed, before_body);
-    if (!ok || closed || !stream.request_read_whole())
+    // After a refused head nothing tells where the next request would begin.
+    if (!ok || closed || !head_read || !stream.request_read_whole() || stream.ends_after_answer())
       break;
   }
   serving = nullptr;
+  framing_refused = nullptr;
   return ok;
 }

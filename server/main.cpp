@@ -11,6 +11,7 @@
 #include "tls_context.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +22,9 @@
 #include <unistd.h>
 
 namespace {
+
+// A stop ends the process within this time, whatever its requests are waiting for.
+constexpr std::chrono::milliseconds stop_grace{1500};
 
 constexpr const char *default_token = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A";
 
@@ -51,8 +55,10 @@ and the download host (GET /site/arquivos/... from FOLDER) on SQLite, or on a Ma
   --public-address HOST  the host that the demo's links name (default: the listening address; the
                          machine's name when listening on every address)
   --statement-timeout S  cancel a statement after S seconds (default 30)
-  --max-body BYTES       refuse larger request bodies with 413 (default 16777216)
-  --max-reply BYTES      answer larger replies with a failure (default 268435456)
+  --max-body BYTES       refuse larger request bodies, counted once inflated (gzip, deflate), with 413
+                         (default 16777216)
+  --max-reply BYTES      answer larger replies with a failure, counted as their rows are read; what
+                         such a request wrote is undone (default 268435456)
   --read-deadline S      close a connection whose request has not arrived whole in S seconds (default 10)
   --workers N            requests served at once (default 32)
   --queue N              connections that wait for a worker; more are answered 503 (default 64)
@@ -201,7 +207,8 @@ public:
       throw std::runtime_error("create a temporary folder in " + pattern + ": failed");
     path_ = pattern;
   }
-  ~TemporaryFolder() {
+  ~TemporaryFolder() { remove(); }
+  void remove() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
@@ -258,6 +265,18 @@ ConnectionOpener opener(const Settings &settings, const std::optional<TemporaryF
   };
 }
 
+// The demo's database on a fresh server: connected without one, the server is asked to make it.
+void create_mariadb_database(const MariadbSettings &server, const StatementLimits &limits) {
+  MariadbSettings without_database = server;
+  without_database.database.clear();
+  std::atomic<bool> never_stopping{false};
+  std::string quoted;
+  for (char c : server.database)
+    quoted += c == '`' ? std::string("``") : std::string(1, c);
+  MariadbConnection(without_database, limits, never_stopping)
+      .exec("CREATE DATABASE IF NOT EXISTS `" + quoted + "`");
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -275,6 +294,13 @@ int main(int argc, char **argv) {
     std::filesystem::path files = settings.files;
     if (files.empty() && settings.demo)
       std::filesystem::create_directory(files = temporary->path() / "files");
+    // Watched from here, so that a stop also ends a start that waits for the database.
+    StopSignalWatcher watcher(stop_grace, [&temporary] {
+      std::cerr << "velacorte-queryd: parar: pedidos ainda em curso " << stop_grace.count()
+                << " ms depois do sinal; saída sem esperar por eles" << std::endl;
+      if (temporary)
+        temporary->remove();
+    });
 
     std::optional<TlsContext> tls;
     if (!settings.tls_certificate.empty()) {
@@ -282,6 +308,8 @@ int main(int argc, char **argv) {
       // OpenSSL writes to the socket with write(), which raises SIGPIPE when the client has gone.
       std::signal(SIGPIPE, SIG_IGN);
     }
+    if (settings.demo && settings.mariadb)
+      create_mariadb_database(settings.mariadb_server, settings.statements);
     Database database(opener(settings, temporary), settings.statements);
     QueryService service(database,
                          settings.latin1 ? reply::TextEncoding::latin1 : reply::TextEncoding::utf8_with_mark);
@@ -289,12 +317,16 @@ int main(int argc, char **argv) {
     ServiceHost host(service, control,
                      {settings.token, files, settings.control, settings.lenient, settings.connections,
                       tls ? tls->get() : nullptr});
-    StopSignalWatcher watcher([&] {
+    watcher.on_stop([&] {
       stop_signalled = true;
       control.stop_holding();
       host.stop();
       database.stop();
     });
+    struct StopWatchEnd {
+      StopSignalWatcher &watcher;
+      ~StopWatchEnd() { watcher.on_stop({}); }
+    } stop_watch_end{watcher};
 
     warn_when_exposed(settings, files);
     int port = host.bind(settings.listen, settings.port);

@@ -1,5 +1,6 @@
 #include "mariadb_connection.h"
 
+#include "reply_document.h"
 #include "script_statements.h"
 #include "text.h"
 
@@ -7,20 +8,27 @@
 #include <mysql.h>
 #include <mysqld_error.h>
 
+#include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 
 namespace {
 
-MYSQL *connect(MYSQL *db, const MariadbSettings &settings) {
-  unsigned timeout = 10;
+// `timeout` seconds for the connection and its handshake, and for each read and write after it: a
+// server that stops answering fails the statement instead of holding its worker.
+MYSQL *connect(MYSQL *db, const MariadbSettings &settings, unsigned timeout) {
   mysql_options(db, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  mysql_options(db, MYSQL_OPT_READ_TIMEOUT, &timeout);
+  mysql_options(db, MYSQL_OPT_WRITE_TIMEOUT, &timeout);
   mysql_options(db, MYSQL_SET_CHARSET_NAME, "utf8mb4");
   const char *host = settings.socket.empty() ? settings.host.c_str() : "localhost";
   const char *socket = settings.socket.empty() ? nullptr : settings.socket.c_str();
   return mysql_real_connect(db, host, settings.user.c_str(), settings.password.c_str(),
-                            settings.database.c_str(), settings.port, socket, 0);
+                            settings.database.empty() ? nullptr : settings.database.c_str(), settings.port,
+                            socket, 0);
 }
 
 // The character set number of binary strings (BLOB, BINARY, VARBINARY) in the server's metadata.
@@ -40,6 +48,40 @@ std::string without_final_semicolon(const std::string &sql) {
   while (end > 0 && (static_cast<unsigned char>(sql[end - 1]) <= ' ' || sql[end - 1] == ';'))
     --end;
   return sql.substr(0, end);
+}
+
+// Whether the words SET STATEMENT follow each other anywhere in `sql` outside quotes and plain comments
+// (the server runs the text of /*! ... */ comments), which would set max_statement_time for a statement.
+bool sets_statement_variables(const std::string &sql) {
+  std::string previous;
+  size_t i = 0;
+  while (i < sql.size()) {
+    char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`') {
+      for (++i; i < sql.size() && sql[i] != c; ++i)
+        i += sql[i] == '\\';
+      ++i;
+      previous.clear();
+    } else if (sql.compare(i, 2, "/*") == 0 && sql.compare(i, 3, "/*!") != 0 &&
+               sql.compare(i, 4, "/*M!") != 0) {
+      size_t end = sql.find("*/", i + 2);
+      i = end == std::string::npos ? sql.size() : end + 2;
+    } else if (sql.compare(i, 2, "--") == 0 || c == '#') {
+      size_t end = sql.find('\n', i);
+      i = end == std::string::npos ? sql.size() : end;
+    } else if (std::isalpha(static_cast<unsigned char>(c))) {
+      size_t start = i;
+      while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_'))
+        ++i;
+      std::string word = text::upper_ascii(sql.substr(start, i - start));
+      if (previous == "SET" && word == "STATEMENT")
+        return true;
+      previous = word;
+    } else {
+      ++i;
+    }
+  }
+  return false;
 }
 
 } // namespace
@@ -74,7 +116,9 @@ MariadbConnection::MariadbConnection(const MariadbSettings &settings, const Stat
   db_ = mysql_init(nullptr);
   if (!db_)
     throw SqlError("conectar ao " + place_ + ": sem memória");
-  if (!connect(db_, settings)) {
+  // A statement may take its whole time limit before the server answers.
+  auto statement_seconds = std::chrono::duration_cast<std::chrono::seconds>(limits.time).count();
+  if (!connect(db_, settings, static_cast<unsigned>(statement_seconds) + 10)) {
     std::string message = mysql_error(db_);
     mysql_close(db_);
     throw SqlError("conectar ao " + place_ + ": " + message);
@@ -91,7 +135,7 @@ MariadbConnection::MariadbConnection(const MariadbSettings &settings, const Stat
 void MariadbConnection::cancel() {
   // The connection that runs the statement waits for the server; another one asks the server to end it.
   MYSQL *other = mysql_init(nullptr);
-  if (other && connect(other, settings_)) {
+  if (other && connect(other, settings_, 1)) {
     std::string kill = "KILL QUERY " + std::to_string(thread_id_);
     mysql_real_query(other, kill.data(), kill.size());
   }
@@ -142,6 +186,14 @@ bool MariadbConnection::end_request() {
   return true;
 }
 
+void MariadbConnection::begin_transaction() {
+  query("START TRANSACTION");
+}
+
+void MariadbConnection::commit_transaction() {
+  query("COMMIT");
+}
+
 bool MariadbConnection::in_transaction() const {
   unsigned status = 0;
   mariadb_get_infov(db_, MARIADB_CONNECTION_SERVER_STATUS, &status);
@@ -161,6 +213,11 @@ StatementResult MariadbConnection::run(const std::string &sql) {
   std::string statement = without_final_semicolon(sql);
   if (statement.empty())
     throw SqlError("comando vazio");
+  if (sets_statement_variables(statement))
+    throw SqlError(
+        "SET STATEMENT recusado: o limite de tempo dos comandos é do serviço (--statement-timeout)");
+  static const std::set<std::string> writes = {"INSERT", "UPDATE", "DELETE", "REPLACE"};
+  hold_writes_of(statement, writes.count(first_keyword(statement)) > 0);
   query(statement);
 
   StatementResult result;
@@ -190,14 +247,14 @@ StatementResult MariadbConnection::run(const std::string &sql) {
     std::vector<std::optional<std::string>> values;
     size_t bytes = 0;
     for (unsigned c = 0; c < count; ++c) {
-      bytes += result.columns[c].name.size();
       if (!row[c]) {
         values.emplace_back();
+        bytes += reply::value_cost(result.columns[c].name, nullptr, result.columns[c].type.tipo);
         continue;
       }
       values.emplace_back(fields[c].type == MYSQL_TYPE_BIT ? bit_number(row[c], lengths[c])
                                                            : std::string(row[c], lengths[c]));
-      bytes += values.back()->size();
+      bytes += reply::value_cost(result.columns[c].name, &*values.back(), result.columns[c].type.tipo);
     }
     count_reply_bytes(bytes, limits_);
     result.rows.push_back(std::move(values));

@@ -43,6 +43,10 @@ public:
   void cancel() override;
   const char *row_key_declaration() const override { return "INTEGER PRIMARY KEY AUTO_INCREMENT"; }
 
+protected:
+  void begin_transaction() override;
+  void commit_transaction() override;
+
 private:
   void set_up_session();
   void query(const std::string &sql);

@@ -4,6 +4,7 @@
 #include "text.h"
 #include "xml_text.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace reply {
@@ -101,6 +102,19 @@ void append_result(std::string &out, const StatementResult &result, TextEncoding
 }
 
 } // namespace
+
+std::size_t value_cost(std::string_view column, const std::string *bytes, int tipo) {
+  auto base64_size = [](std::size_t size) { return (size + 2) / 3 * 4; };
+  if (!bytes)
+    return column.size() + 3;
+  std::size_t tags = 2 * column.size() + 5;
+  std::size_t size = bytes->size();
+  if (tipo == 252)
+    return tags + std::max(base64_size(base64_size(size)), base64_size(3));
+  if (carries_base64(tipo))
+    return tags + base64_size(size + 3); // with the byte-order mark
+  return tags + xml_text::escaped(*bytes).size();
+}
 
 std::string single(const StatementResult &result, std::optional<long long> last_id, TextEncoding encoding) {
   std::string out = header;

@@ -3,6 +3,7 @@
 #include "soap_envelope.h"
 #include "text.h"
 #include "uwsselectxml.h"
+#include "xml_shape.h"
 
 #include <set>
 
@@ -10,6 +11,11 @@ namespace {
 
 constexpr const char *soap_envelope_ns = "http://schemas.xmlsoap.org/soap/envelope/";
 constexpr const char *parameter_names[] = {"senha", "sql", "options"};
+
+// A selectxml envelope has about ten elements, multi-reference parts a few more; past these caps a
+// request costs the parser, and the resolution of its references, far more than it could need.
+constexpr size_t envelope_elements = 256;
+constexpr size_t envelope_depth = 16;
 
 std::string quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
@@ -101,6 +107,10 @@ std::string options_refusal(const std::string &options) {
 SelectxmlCall read_selectxml_call(const SelectxmlRequest &request, bool strict) {
   if (strict)
     check_headers(request);
+  XmlShape shape = xml_shape(request.body, envelope_elements, envelope_depth);
+  if (shape.elements > envelope_elements || shape.depth > envelope_depth)
+    throw RequestRefused("selectxml: envelope recusado: mais de " + std::to_string(envelope_elements) +
+                         " elementos ou de " + std::to_string(envelope_depth) + " níveis");
   soap::Message call = soap::read_envelope(request.body);
   if (!strict) {
     if (call.operation != "selectxml")

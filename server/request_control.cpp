@@ -36,6 +36,23 @@ std::string one_line_start(const std::string &text, size_t characters) {
   return out;
 }
 
+// A client's bytes as one field of the tab-separated log: control bytes and "\\" written as escapes,
+// so that no client can end a field or a line, or forge one.
+std::string log_text(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '\\') {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 } // namespace
 
 std::string authorization_without_secret(const std::string &value) {
@@ -65,9 +82,10 @@ RequestControl::RequestControl(const std::string &log_file) {
 }
 
 void RequestControl::record(const LoggedRequest &request) {
-  std::string line = request.method + "\t" + request.target;
+  std::string line = log_text(request.method) + "\t" + log_text(request.target);
   for (const auto &[name, value] : request.headers)
-    line += "\t" + name + ": " + (name == "Authorization" ? authorization_without_secret(value) : value);
+    line +=
+        "\t" + name + ": " + log_text(name == "Authorization" ? authorization_without_secret(value) : value);
   line += "\tStatus: " + std::to_string(request.status) + "\tTime: " + utc_time_text();
   if (!request.sql.empty())
     line += "\tSQL: " + one_line_start(request.sql, 80);

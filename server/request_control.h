@@ -39,7 +39,8 @@ public:
   explicit RequestControl(const std::string &log_file);
 
   // One line: method, target, the headers (of Authorization only the scheme and the ID), the status
-  // answered, the time and the first 80 characters of the SQL, separated by tabs.
+  // answered, the time and the first 80 characters of the SQL, separated by tabs. Control bytes and
+  // "\" of the client's texts are written as "\xNN"; those of the SQL as spaces.
   void record(const LoggedRequest &request);
   std::string log() const;
   void clear_log();

@@ -5,11 +5,33 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <set>
 
 void SqlConnection::count_reply_bytes(std::size_t bytes, const StatementLimits &limits) {
   reply_bytes_ += bytes;
   if (reply_bytes_ > limits.reply_bytes)
     throw SqlError(reply_too_large(limits.reply_bytes));
+}
+
+void SqlConnection::hold_writes_of(const std::string &sql, bool writes) {
+  static const std::set<std::string> plain = {"SELECT", "WITH",   "VALUES", "INSERT",
+                                              "UPDATE", "DELETE", "REPLACE"};
+  if (!plain.count(first_keyword(sql))) {
+    commit_held_writes();
+    return;
+  }
+  if (!holding_ && writes && !in_transaction()) {
+    begin_transaction();
+    holding_ = true;
+  }
+}
+
+void SqlConnection::commit_held_writes() {
+  if (!holding_)
+    return;
+  holding_ = false;
+  if (in_transaction())
+    commit_transaction();
 }
 
 std::string local_now_text() {

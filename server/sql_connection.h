@@ -42,8 +42,19 @@ class SqlConnection {
 public:
   virtual ~SqlConnection() = default;
 
-  // Begins the statements of one request: their rows share one size limit.
-  void start_request() { reply_bytes_ = 0; }
+  // Begins the statements of one request: their rows share one size limit. A write that the client
+  // runs outside a transaction of its own is held, uncommitted, until commit_held_writes(), so that a
+  // request answered with a failure (its reply past the limit) has written nothing.
+  void start_request() {
+    reply_bytes_ = 0;
+    holding_ = false;
+  }
+
+  // Commits the writes held for the request, once its reply is known to be sent.
+  void commit_held_writes();
+
+  // Whether the client left a transaction of its own open.
+  bool client_transaction_open() const { return in_transaction() && !holding_; }
 
   // Ends a request: what it left open is undone and the connection is ready for the next one; false
   // when the connection is lost and must not be used again.
@@ -69,8 +80,19 @@ protected:
   // Counts `bytes` of rows against the request's limit; fails past it.
   void count_reply_bytes(std::size_t bytes, const StatementLimits &limits);
 
+  // Called by run() before the client statement `sql`, which `writes` or not: holds the writes of a
+  // query or change when no transaction is open, and commits the held ones before any other statement
+  // (one that controls transactions or the schema: the client's transaction takes over, or the engine
+  // would commit them itself).
+  void hold_writes_of(const std::string &sql, bool writes);
+
+  // The engine's own statements that begin and commit the held transaction.
+  virtual void begin_transaction() = 0;
+  virtual void commit_transaction() = 0;
+
 private:
   std::size_t reply_bytes_ = 0;
+  bool holding_ = false; // the open transaction is the service's, holding the request's writes
 };
 
 // The local time as "YYYY-MM-DD HH:MM:SS".

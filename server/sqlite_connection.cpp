@@ -1,10 +1,14 @@
 #include "sqlite_connection.h"
 
+#include "reply_document.h"
+#include "sqlite_instr.h"
 #include "text.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -21,9 +25,11 @@ void now_function(sqlite3_context *context, int, sqlite3_value **) {
 std::string value_bytes(sqlite3_stmt *stmt, int column, const ColumnType &type) {
   int storage = sqlite3_column_type(stmt, column);
   if (type.tipo == 246 && type.scale >= 0 && storage != SQLITE_TEXT && storage != SQLITE_BLOB) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", type.scale, sqlite3_column_double(stmt, column));
-    return buffer;
+    // A double reaches 309 digits before its point: the text is as long as it needs.
+    double value = sqlite3_column_double(stmt, column);
+    std::string digits(static_cast<size_t>(std::snprintf(nullptr, 0, "%.*f", type.scale, value)), '\0');
+    std::snprintf(digits.data(), digits.size() + 1, "%.*f", type.scale, value);
+    return digits;
   }
   if (storage == SQLITE_BLOB) {
     const void *data = sqlite3_column_blob(stmt, column);
@@ -33,6 +39,13 @@ std::string value_bytes(sqlite3_stmt *stmt, int column, const ColumnType &type) 
   const unsigned char *data = sqlite3_column_text(stmt, column);
   return std::string(reinterpret_cast<const char *>(data),
                      static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+// The type code that a value of an expression column takes when its column holds only such values.
+int type_of_stored(int storage) {
+  if (storage == SQLITE_BLOB)
+    return 252;
+  return storage == SQLITE_TEXT ? 253 : 8;
 }
 
 bool only_blanks(const char *s) {
@@ -57,6 +70,7 @@ SqliteConnection::SqliteConnection(const std::string &path, const StatementLimit
   }
   sqlite3_busy_handler(db_, busy, this);
   sqlite3_create_function(db_, "NOW", 0, SQLITE_UTF8, nullptr, now_function, nullptr, nullptr);
+  replace_instr(db_);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
   char *quoted = sqlite3_mprintf("PRAGMA main.journal_mode = WAL; ATTACH DATABASE %Q AS sistema;"
                                  "PRAGMA sistema.journal_mode = WAL",
@@ -68,6 +82,11 @@ SqliteConnection::SqliteConnection(const std::string &path, const StatementLimit
     sqlite3_close(db_);
     throw SqlError("abrir o banco de dados " + path + ": " + e.what());
   }
+  // A value past the reply limit could never be sent: SQLite refuses to make one (zeroblob(900000000))
+  // instead of building it first.
+  constexpr std::size_t smallest_value_limit = std::size_t(1) << 20;
+  sqlite3_limit(db_, SQLITE_LIMIT_LENGTH,
+                static_cast<int>(std::clamp<std::size_t>(limits.reply_bytes, smallest_value_limit, INT_MAX)));
   sqlite3_set_authorizer(db_, authorize, this);
   sqlite3_progress_handler(db_, progress_interval, progress, this);
 }
@@ -154,7 +173,21 @@ bool SqliteConnection::in_transaction() const {
 bool SqliteConnection::end_request() {
   if (in_transaction())
     rollback();
-  return true;
+  // Temporary objects would outlive the request and shadow the database's tables in later ones: a
+  // connection that has any is closed, and the next request gets a new one.
+  sqlite3_stmt *raw = nullptr;
+  if (sqlite3_prepare_v2(db_, "SELECT 1 FROM temp.sqlite_master", -1, &raw, nullptr) != SQLITE_OK)
+    return false;
+  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> temporary(raw, sqlite3_finalize);
+  return sqlite3_step(raw) == SQLITE_DONE;
+}
+
+void SqliteConnection::begin_transaction() {
+  exec("BEGIN IMMEDIATE");
+}
+
+void SqliteConnection::commit_transaction() {
+  exec("COMMIT");
 }
 
 void SqliteConnection::rollback() {
@@ -182,6 +215,7 @@ StatementResult SqliteConnection::run(const std::string &sql) {
     throw SqlError("comando vazio");
   if (tail && !only_blanks(tail))
     throw SqlError("mais de um comando; envie-os como script");
+  hold_writes_of(sql, !sqlite3_stmt_readonly(raw));
 
   StatementResult result;
   const sqlite3_int64 changes_before = sqlite3_total_changes64(db_);
@@ -207,16 +241,18 @@ StatementResult SqliteConnection::run(const std::string &sql) {
     size_t bytes = 0;
     for (int c = 0; c < count; ++c) {
       auto column = static_cast<size_t>(c);
-      // Every value costs at least its element's name in the reply.
-      bytes += result.columns[column].name.size();
-      if (sqlite3_column_type(raw, c) == SQLITE_NULL) {
+      int stored = sqlite3_column_type(raw, c);
+      if (stored == SQLITE_NULL) {
         row.emplace_back();
+        bytes += reply::value_cost(result.columns[column].name, nullptr, 0);
         continue;
       }
       row.emplace_back(value_bytes(raw, c, result.columns[column].type));
-      bytes += row.back()->size();
+      // An expression column's type is known once every row is read: counted by the value's own.
+      int tipo = declared[column] ? result.columns[column].type.tipo : type_of_stored(stored);
+      bytes += reply::value_cost(result.columns[column].name, &*row.back(), tipo);
       if (!declared[column]) {
-        storage[column].push_back(sqlite3_column_type(raw, c));
+        storage[column].push_back(stored);
         texts[column].push_back(*row.back());
       }
     }

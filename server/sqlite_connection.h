@@ -27,6 +27,10 @@ public:
   bool in_transaction() const override;
   const char *row_key_declaration() const override { return "INTEGER PRIMARY KEY"; }
 
+protected:
+  void begin_transaction() override;
+  void commit_transaction() override;
+
 private:
   // Called by SQLite: whether the running statement is past its limit or the service is stopping.
   static int progress(void *self);

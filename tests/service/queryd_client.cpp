@@ -3,7 +3,11 @@
 #include "base64.h"
 #include "soap_envelope.h"
 
+#include <gtest/gtest.h>
 #include <pugixml.hpp>
+
+#include <cstdlib>
+#include <fstream>
 
 #include <unistd.h>
 
@@ -39,6 +43,26 @@ std::string codigo(const std::string &reply) {
 
 std::string mensagem(const std::string &reply) {
   return status_element(reply, "mensagem");
+}
+
+std::string first_row_value(const std::string &reply, const char *column) {
+  pugi::xml_document doc;
+  doc.load_string(reply.c_str());
+  return doc.select_node(("/retorno/select/row/" + std::string(column)).c_str()).node().text().as_string();
+}
+
+long resident_mb(int pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0)
+      return std::stol(line.substr(6)) / 1024;
+  return -1;
+}
+
+std::string mariadb_socket() {
+  const char *socket = std::getenv("VELACORTE_MARIADB_SOCKET");
+  EXPECT_TRUE(socket && *socket) << "VELACORTE_MARIADB_SOCKET: the test command names the fixture's socket";
+  return socket ? socket : "";
 }
 
 ScratchFolder::ScratchFolder(const std::string &name)

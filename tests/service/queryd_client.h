@@ -24,6 +24,15 @@ Call call(const QuerydServer &server, const std::string &sql, const std::string 
 // The status code and the message of a reply ("" when absent).
 std::string codigo(const std::string &reply);
 std::string mensagem(const std::string &reply);
+// The text of `column` in the first row of a reply's result set ("" when absent).
+std::string first_row_value(const std::string &reply, const char *column);
+
+// The resident memory of a process in MB.
+long resident_mb(int pid);
+
+// The socket of the throwaway MariaDB of the tests' fixture; fails the test when the test command has
+// not named one.
+std::string mariadb_socket();
 
 // A new empty folder under the tests' temporary root, removed with everything in it at the end.
 class ScratchFolder {

@@ -11,10 +11,12 @@
 #include <pugixml.hpp>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -22,30 +24,17 @@ namespace {
 using namespace std::chrono_literals;
 using queryd_test::call;
 using queryd_test::codigo;
+using queryd_test::first_row_value;
 using queryd_test::mensagem;
 using queryd_test::QuerydServer;
+using queryd_test::resident_mb;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char *endless = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
                                 "SELECT count(*) FROM n";
 
-// The resident memory of a process in MB.
-long resident_mb(int pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0)
-      return std::stol(line.substr(6)) / 1024;
-  return -1;
-}
-
 std::chrono::milliseconds since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
-
-std::string first_row_value(const std::string &reply, const char *column) {
-  pugi::xml_document doc;
-  doc.load_string(reply.c_str());
-  return doc.select_node(("/retorno/select/row/" + std::string(column)).c_str()).node().text().as_string();
 }
 
 // The table "notas" of a non-demo server, for the tests of writes.
@@ -137,38 +126,57 @@ TEST(QuerydStatementLimit, AnEndlessStatementIsCancelledAndBlocksNoOneMeanwhile)
   EXPECT_NE(mensagem(cancelled.reply).find("--statement-timeout"), std::string::npos) << cancelled.reply;
 }
 
-TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
-  QuerydServer server;
-  auto endless_call = std::async(std::launch::async, [&] {
-    try {
-      return call(server, endless).status;
-    } catch (const std::exception &) {
-      return 0; // the connection ended with the server
-    }
-  });
-  std::this_thread::sleep_for(500ms);
-  Clock::time_point start = Clock::now();
-  EXPECT_EQ(server.stop(2000ms), 0);
-  EXPECT_LT(since(start), 2000ms);
-  endless_call.get();
-}
+// Freezes the fixture's mariadbd for the life of the object, as a server that stops answering.
+class FrozenMariadb {
+public:
+  FrozenMariadb() {
+    std::ifstream(std::filesystem::path(queryd_test::mariadb_socket()).parent_path() / "mariadbd.pid") >>
+        pid_;
+    EXPECT_GT(pid_, 0) << "the fixture's mariadbd.pid";
+    if (pid_ > 0)
+      kill(pid_, SIGSTOP);
+  }
+  ~FrozenMariadb() {
+    if (pid_ > 0)
+      kill(pid_, SIGCONT);
+  }
+  FrozenMariadb(const FrozenMariadb &) = delete;
+  FrozenMariadb &operator=(const FrozenMariadb &) = delete;
 
-TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRunsOnMariadb) {
-  const char *socket = std::getenv("VELACORTE_MARIADB_SOCKET");
-  ASSERT_TRUE(socket && *socket) << "VELACORTE_MARIADB_SOCKET: the test command names the fixture's socket";
-  QuerydServer server({.demo = false, .arguments = {"--mariadb", socket}});
-  auto sleeping_call = std::async(std::launch::async, [&] {
-    try {
-      return call(server, "select sleep(60) as s").status;
-    } catch (const std::exception &) {
-      return 0; // the connection ended with the server
-    }
-  });
-  std::this_thread::sleep_for(500ms);
-  Clock::time_point start = Clock::now();
-  EXPECT_EQ(server.stop(2000ms), 0);
-  EXPECT_LT(since(start), 2000ms);
-  sleeping_call.get();
+private:
+  int pid_ = 0;
+};
+
+TEST(QuerydStatementLimit, SigtermEndsTheServerWhileAStatementRuns) {
+  const std::string mariadb = queryd_test::mariadb_socket();
+  struct Case {
+    const char *what;
+    std::vector<std::string> arguments;
+    const char *sql;
+    bool frozen; // the database server stops answering once the statement runs
+  } cases[] = {
+      {"SQLite", {}, endless, false},
+      {"MariaDB", {"--mariadb", mariadb}, "select sleep(60) as s", false},
+      {"MariaDB that stops answering", {"--mariadb", mariadb}, "select sleep(60) as s", true},
+  };
+  for (const Case &c : cases) {
+    QuerydServer server({.demo = false, .arguments = c.arguments});
+    auto running_call = std::async(std::launch::async, [&] {
+      try {
+        return call(server, c.sql).status;
+      } catch (const std::exception &) {
+        return 0; // the connection ended with the server
+      }
+    });
+    std::this_thread::sleep_for(500ms);
+    std::optional<FrozenMariadb> frozen;
+    if (c.frozen)
+      frozen.emplace();
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(server.stop(2000ms), 0) << c.what;
+    EXPECT_LT(since(start), 2000ms) << c.what;
+    running_call.get();
+  }
 }
 
 TEST(QuerydStop, SigtermEndsTheServerWhileClientsHoldItsConnections) {
@@ -425,6 +433,45 @@ TEST(QuerydControl, TheLogShowsNoSecretAndCarriesStatusTimeAndSql) {
   EXPECT_FALSE(queryd_test::log_field(log[0], "Time").empty());
 }
 
+TEST(QuerydControl, ControlBytesOfAClientCannotForgeALogField) {
+  QuerydServer server;
+  server.clear_log();
+  queryd_test::HttpReply reply =
+      server.request("GET", "/site/arquivos/produto/1001.zip", "",
+                     {"User-Agent: sonda\tStatus: 999\tSQL: drop table x\x1b[2J\\x09", "Accept: */*\x7f"});
+  ASSERT_EQ(reply.status, 200);
+  std::vector<std::string> log = server.log();
+  ASSERT_EQ(log.size(), 1u);
+  const std::string &line = log[0];
+  EXPECT_EQ(queryd_test::log_field(line, "Status"), "200") << line;
+  EXPECT_EQ(queryd_test::log_field(line, "SQL"), "") << line;
+  EXPECT_EQ(queryd_test::log_field(line, "User-Agent"),
+            "sonda\\x09Status: 999\\x09SQL: drop table x\\x1B[2J\\x5Cx09")
+      << line;
+  EXPECT_EQ(queryd_test::log_field(line, "Accept"), "*/*\\x7F") << line;
+  EXPECT_EQ(std::count_if(line.begin(), line.end(),
+                          [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; }),
+            0)
+      << line;
+}
+
+TEST(QuerydValues, DecimalsKeepEveryDigitWhateverTheirSize) {
+  QuerydServer server({.demo = false});
+  ASSERT_EQ(codigo(call(server, "create table grandes (v decimal(80,2))").reply), "000");
+  ASSERT_EQ(codigo(call(server, "insert into grandes values (1e70), (-1e300), (12.5)").reply), "000");
+  pugi::xml_document doc;
+  doc.load_string(call(server, "select v from grandes").reply.c_str());
+  std::vector<std::string> values;
+  for (pugi::xpath_node v : doc.select_nodes("/retorno/select/row/V"))
+    values.push_back(v.node().text().as_string());
+  ASSERT_EQ(values.size(), 3u);
+  EXPECT_EQ(values[0].size(), 71u + 3u) << values[0]; // 71 digits, the point and two places
+  EXPECT_EQ(values[0].rfind("1000000000", 0), 0u) << values[0];
+  EXPECT_EQ(values[1].size(), 1u + 301u + 3u) << values[1];
+  EXPECT_EQ(values[1].substr(values[1].size() - 3), ".00") << values[1];
+  EXPECT_EQ(values[2], "12.50");
+}
+
 TEST(QuerydStartup, ABusyPortMissingFoldersAndExposureAreToldAtOnce) {
   QuerydServer first({.demo = false});
   queryd_test::ScratchFolder folder("queryd_startup");
@@ -444,6 +491,13 @@ TEST(QuerydStartup, ABusyPortMissingFoldersAndExposureAreToldAtOnce) {
     EXPECT_NE(output.find(c.said), std::string::npos) << output;
   }
   EXPECT_EQ(codigo(call(first, "select 1").reply), "000") << "the first server keeps its port";
+}
+
+TEST(QuerydStartup, TheDemoOnMariadbCreatesItsDatabaseWhenMissing) {
+  QuerydServer server(
+      {.arguments = {"--mariadb", queryd_test::mariadb_socket(), "--mariadb-database", "demo_nova"}});
+  EXPECT_EQ(first_row_value(call(server, "select count(*) as n from demo_nova.produtos").reply, "N"), "3");
+  EXPECT_EQ(codigo(call(server, "drop database demo_nova").reply), "000");
 }
 
 TEST(QuerydDownloads, SymlinksOutOfTheFolderAndNulAreRefused) {
