@@ -1,10 +1,13 @@
 // Desktop shortcuts to placed files, through the shell's link object.
-#include "Unit1.h"
+#include "shortcut.h"
 
 #include "Exception.h"
 #include "com_releasing.h"
 #include "folders.h"
+#include "install_record.h"
 #include "text.h"
+
+#include <windows.h>
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -39,7 +42,8 @@ void remove_file(const std::wstring &path) {
 
 } // namespace
 
-bool TForm1::cria_atalho(const std::string &path_file_name, const std::string &name) {
+bool make_desktop_shortcut(const std::string &path_file_name, const std::string &name,
+                           InstallRecord &Record) {
   Releasing<IUnknown> object;
   HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                      IID_IUnknown, object.out_void());

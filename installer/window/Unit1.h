@@ -1,10 +1,8 @@
 #pragma once
 
-// The installer window: its controls, their handlers and the operations of the installation run.
-// The implementation is split by job: Unit1.cpp (window and handlers), layout.cpp (the controls),
-// download.cpp (downloads), folders.cpp (target folders, folder tree), uninstall_entry.cpp,
-// shortcut.cpp. The installation run itself (`instalacao`, `pathVelacorte`) lives in files of its own;
-// every step of it reports to the window's install log, `Log`.
+// The installer window: its controls, their handlers and the operations of the installation run. Its
+// operations hand the work to the rooms beside this one (net/, system/); the run itself, `instalacao`
+// and `pathVelacorte`, is run/'s. Every step of the run reports to the window's install log, `Log`.
 
 #include "HttpClient.h"
 #include "answers.h"

@@ -1,8 +1,12 @@
 // The product's entry in Windows' list of installed programs.
-#include "Unit1.h"
+#include "uninstall_entry.h"
 
 #include "Exception.h"
+#include "install_log.h"
+#include "install_record.h"
 #include "text.h"
+
+#include <windows.h>
 
 #include <memory>
 #include <variant>
@@ -31,7 +35,7 @@ const char kEntryName[] =
 
 } // namespace
 
-void TForm1::criaChaveInstalacao(const std::string &Versao) {
+void write_uninstall_entry(const std::string &Versao, InstallLog &Log, InstallRecord &Record) {
   HKEY opened;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
                     KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) {

@@ -1,9 +1,11 @@
 // Target folders of the product files and the product's fixed folder tree.
 #include "folders.h"
 
-#include "Unit1.h"
+#include "install_record.h"
 #include "product_folders.h"
 #include "text.h"
+
+#include <windows.h>
 
 #include <shlobj.h>
 
@@ -79,7 +81,7 @@ std::string replace_all(std::string value, const std::string &what, const std::s
 
 } // namespace
 
-int TForm1::version_info() {
+int windows_major_version() {
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof(version);
   static_assert(sizeof(OSVERSIONINFOW) == 276);
@@ -90,11 +92,11 @@ int TForm1::version_info() {
   return static_cast<int>(version.dwMajorVersion);
 }
 
-std::string TForm1::trata_local(const std::string &local) {
-  int major = version_info();
+std::string target_folder(const std::string &local, HWND owner) {
+  int major = windows_major_version();
   std::string folder = local;
   if (folder == "system")
-    folder = text::narrow(folder_path(window, major > 5 ? CSIDL_SYSTEMX86 : CSIDL_SYSTEM));
+    folder = text::narrow(folder_path(owner, major > 5 ? CSIDL_SYSTEMX86 : CSIDL_SYSTEM));
   if (folder.find("pfiles") != std::string::npos)
     folder = replace_all(folder, "pfiles", text::narrow(program_files_folder()));
   if (folder == "desktop")
@@ -102,7 +104,7 @@ std::string TForm1::trata_local(const std::string &local) {
   return folder;
 }
 
-void TForm1::criaPastas() {
+void create_folder_tree(InstallRecord &record) {
   for (const char *folder : product::kFolderTree)
-    Record.create_folder(text::widen(folder));
+    record.create_folder(text::widen(folder));
 }
