@@ -20,19 +20,9 @@ std::wstring folder_of(const std::wstring &path) {
   return cut == std::wstring::npos ? L"." : path.substr(0, cut);
 }
 
-void replace_all(std::string &value, const std::string &what, const std::string &with) {
-  for (size_t at = value.find(what); at != std::string::npos; at = value.find(what, at + with.size()))
-    value.replace(at, what.size(), with);
-}
-
 } // namespace
 
 InstallLog::InstallLog(std::wstring path) : path_(std::move(path)) {}
-
-InstallLog::~InstallLog() {
-  if (file_ != INVALID_HANDLE_VALUE)
-    CloseHandle(file_);
-}
 
 void InstallLog::hide(const std::string &secret) {
   if (!secret.empty())
@@ -44,7 +34,7 @@ std::string InstallLog::cleaned(std::string event) const {
     if (c == '\r' || c == '\n')
       c = ' ';
   for (const std::string &secret : secrets_)
-    replace_all(event, secret, "****");
+    event = text::replace_all(event, secret, "****");
   // A request's Authorization header carries the token: the rest of the line goes.
   size_t header = text::lower_ascii(event).find("authorization");
   if (header != std::string::npos)
@@ -62,24 +52,24 @@ void InstallLog::line(const std::string &event) {
 }
 
 bool InstallLog::open() {
-  if (file_ != INVALID_HANDLE_VALUE)
+  if (file_)
     return true;
   DWORD attributes = GetFileAttributesW(folder_of(path_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
     return false;
-  file_ = CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE)
+  file_.reset(CreateFileW(path_.c_str(), FILE_APPEND_DATA,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file_)
     return false;
   LARGE_INTEGER size{};
-  GetFileSizeEx(file_, &size);
+  GetFileSizeEx(file_.get(), &size);
   size_ = static_cast<uint64_t>(size.QuadPart);
   return true;
 }
 
 void InstallLog::rotate() {
-  CloseHandle(file_);
-  file_ = INVALID_HANDLE_VALUE;
+  file_.reset();
   MoveFileExW(path_.c_str(), (path_ + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
   open();
 }
@@ -87,9 +77,9 @@ void InstallLog::rotate() {
 void InstallLog::write(const std::string &text) {
   if (size_ > 0 && size_ + text.size() > kRotationSize)
     rotate();
-  if (file_ == INVALID_HANDLE_VALUE)
+  if (!file_)
     return;
   DWORD written = 0;
-  WriteFile(file_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   size_ += written;
 }

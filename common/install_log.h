@@ -5,6 +5,10 @@
 // exist yet when a run starts: lines are held in memory until it does. Past `kRotationSize` the file
 // is renamed with ".1" appended (one old generation) and a new one begun.
 
+#include "product.h"
+#include "text.h"
+#include "windows_owners.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -13,11 +17,10 @@
 
 class InstallLog {
 public:
-  static constexpr wchar_t kPath[] = L"c:\\Velacorte\\Install.log";
+  static inline const std::wstring kPath = text::widen(product::kInstallLog);
   static constexpr uint64_t kRotationSize = 1024 * 1024;
 
   explicit InstallLog(std::wstring path = kPath);
-  ~InstallLog();
   InstallLog(const InstallLog &) = delete;
   InstallLog &operator=(const InstallLog &) = delete;
 
@@ -36,6 +39,6 @@ private:
   std::wstring path_;
   std::vector<std::string> pending_;
   std::vector<std::string> secrets_;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  win::File file_;
   uint64_t size_ = 0;
 };

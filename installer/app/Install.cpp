@@ -49,11 +49,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
   OneInstaller only;
   if (!only.first()) {
-    const wchar_t refusal[] = L"O instalador já está em execução.";
     if (options.mode == RunMode::Window)
-      MessageBoxW(nullptr, refusal, L"", MB_OK | MB_ICONEXCLAMATION);
+      MessageBoxW(nullptr, text::widen(OneInstaller::kRefusal).c_str(), L"", MB_OK | MB_ICONEXCLAMATION);
     else
-      InstallLog(log_path).line("iniciar: " + text::narrow(refusal));
+      InstallLog(log_path).line(std::string("iniciar: ") + OneInstaller::kRefusal);
     return exit_code(RunEnding::AlreadyRunning);
   }
   CoInitialize(nullptr);

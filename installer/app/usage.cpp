@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "text.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
@@ -18,12 +19,12 @@ void write_to_stream(DWORD stream, const std::string &message) {
   }
   if (!AttachConsole(ATTACH_PARENT_PROCESS))
     return;
-  HANDLE console =
-      CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (console != INVALID_HANDLE_VALUE) {
+  {
+    win::File console(
+        CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     std::wstring wide = text::widen(message);
-    WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    CloseHandle(console);
+    if (console)
+      WriteConsoleW(console.get(), wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
   }
   FreeConsole();
 }

@@ -4,12 +4,12 @@
 #include "text.h"
 #include "time_limits.h"
 #include "tls_failure.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
 #include <winhttp.h>
 
-#include <memory>
 #include <vector>
 
 namespace {
@@ -68,10 +68,12 @@ void set_reply_time_limit(HINTERNET request) {
   WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &limit, sizeof(limit));
 }
 
-struct CloseInternetHandle {
-  void operator()(void *handle) const { WinHttpCloseHandle(handle); }
+struct InternetTraits {
+  using Value = HINTERNET;
+  static Value none() { return nullptr; }
+  static void close(Value value) { WinHttpCloseHandle(value); }
 };
-using Request = std::unique_ptr<void, CloseInternetHandle>;
+using Request = win::Owned<InternetTraits>;
 
 int64_t content_length(HINTERNET request) {
   wchar_t value[32];

@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 #include "text.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
@@ -25,16 +26,15 @@ public:
       throw Exception("Não foi possível criar um arquivo temporário para " + text::narrow(target) + ": " +
                       system_error("GetTempFileNameW"));
     path = name;
-    file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    file.reset(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
       DeleteFileW(path.c_str());
       throw Exception("Não foi possível abrir " + text::narrow(path) + ": " + system_error("CreateFileW"));
     }
   }
   ~TemporaryFile() {
-    if (file != INVALID_HANDLE_VALUE)
-      CloseHandle(file);
+    file.reset();
     if (!committed)
       DeleteFileW(path.c_str());
   }
@@ -45,7 +45,7 @@ public:
     while (size > 0) {
       DWORD written = 0;
       DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-      if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0)
+      if (!WriteFile(file.get(), data, chunk, &written, nullptr) || written == 0)
         throw Exception("Falha ao gravar " + text::narrow(path) + ": " + system_error("WriteFile"));
       data += written;
       size -= written;
@@ -53,8 +53,7 @@ public:
   }
 
   void commit(const std::wstring &target) {
-    BOOL closed = CloseHandle(file);
-    file = INVALID_HANDLE_VALUE;
+    BOOL closed = CloseHandle(file.release());
     if (!closed ||
         !MoveFileExW(path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       throw Exception("Falha ao gravar " + text::narrow(target) + ": " + system_error("MoveFileExW"));
@@ -63,7 +62,7 @@ public:
 
 private:
   std::wstring path;
-  HANDLE file = INVALID_HANDLE_VALUE;
+  win::File file;
   bool committed = false;
 };
 

@@ -3,6 +3,8 @@
 #include "Unit1.h"
 #include "archive_checksum.h"
 #include "folders.h"
+#include "messages.h"
+#include "product.h"
 #include "run_steps.h"
 #include "text.h"
 #include "uMySql.h"
@@ -31,16 +33,16 @@ std::optional<std::string> discard_unless_matching(const std::string &archive,
 
 } // namespace
 
-std::optional<std::string> fetch_entry_archive(TForm1 &form, TDataXML &files) {
+std::optional<Failure> fetch_entry_archive(TForm1 &form, TDataXML &files) {
   std::string check_id = files.FieldByName("check_id");
   std::string link = files.FieldByName("link");
-  std::string archive = "c:\\Velacorte\\tmp\\" + check_id + ".zip";
+  std::string archive = std::string(product::kTemporaryFolder) + "\\" + check_id + ".zip";
   ExpectedDigest expected = expected_digest(files);
   if (expected.kind == ExpectedDigest::Invalid) {
-    std::string reason = "baixar " + link + ": checksum inválido \"" +
-                         files.FieldByName("sha256").substr(0, kDigestTextShown) + "\"";
-    form.Log.line(reason);
-    return reason;
+    Failure invalid{"baixar", link,
+                    "checksum inválido \"" + files.FieldByName("sha256").substr(0, kDigestTextShown) + "\""};
+    form.Log.line(invalid.text());
+    return invalid;
   }
   if (file_exists(text::widen(archive))) {
     // One left by an earlier run is used only when it is the one the row describes.
@@ -63,7 +65,7 @@ std::optional<std::string> fetch_entry_archive(TForm1 &form, TDataXML &files) {
           form.IdHTTP1.NoteFailure(*mismatch + "; apagado");
         return !mismatch;
       },
-      L"Falha ao baixar o arquivo, tentar novamente?", MB_ICONQUESTION);
+      message::kRetryDownload, MB_ICONQUESTION);
   if (!fetched)
     return given_up(link);
   advance_total(form);

@@ -3,10 +3,13 @@
 #include "Unit1.h"
 
 #include "Exception.h"
+#include "controls.h"
 #include "entry_download.h"
 #include "folders.h"
+#include "messages.h"
 #include "optional_components.h"
 #include "place_entry.h"
+#include "product.h"
 #include "run_outcome.h"
 #include "run_steps.h"
 #include "text.h"
@@ -18,12 +21,12 @@
 
 namespace {
 
-const wchar_t kTokenFile[] = L"c:\\velacorte\\velacorte.ini";
-const char kDefaultSenha[] = "1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A";
+const std::wstring kTokenFile = text::widen(product::kTokenFile);
+const std::wstring kTokenSection = text::widen(product::kTokenSection);
 
 std::wstring profile_text(const wchar_t *key) {
   wchar_t value[256] = {};
-  GetPrivateProfileStringW(L"TOKEN", key, L"", value, 256, kTokenFile);
+  GetPrivateProfileStringW(kTokenSection.c_str(), key, L"", value, 256, kTokenFile.c_str());
   return value;
 }
 
@@ -32,8 +35,10 @@ void seed_token_file() {
   try {
     if (!profile_text(L"ID").empty() && !profile_text(L"SENHA").empty())
       return;
-    WritePrivateProfileStringW(L"TOKEN", L"ID", L"U5A1C0E97B4D", kTokenFile);
-    WritePrivateProfileStringW(L"TOKEN", L"SENHA", text::widen(kDefaultSenha).c_str(), kTokenFile);
+    WritePrivateProfileStringW(kTokenSection.c_str(), L"ID", text::widen(product::kDefaultTokenId).c_str(),
+                               kTokenFile.c_str());
+    WritePrivateProfileStringW(kTokenSection.c_str(), L"SENHA",
+                               text::widen(product::kDefaultTokenSenha).c_str(), kTokenFile.c_str());
   } catch (...) {
   }
 }
@@ -52,16 +57,16 @@ std::string file_list_query(const std::wstring &type, bool only_libraries) {
 struct Fetch {
   enum State { Ready, GivenUp, Skipped };
   State state = Ready;
-  std::string failure; // why a given-up entry is not there
+  Failure failure; // why a given-up entry is not there
 };
 
 std::vector<Fetch> download_pass(TForm1 &form, TDataXML &files) {
   std::vector<Fetch> fetched;
   for (; !files.EOF(); files.Next()) {
     std::string arquivo = files.FieldByName("arquivo");
-    form.status("Baixando Arquivo: " + arquivo);
+    form.status(message::kDownloadingFile + arquivo);
     // The data folder lives on the server only.
-    if (files.FieldByName("local") == "c:\\velacorte\\dados" && run::installation_type(form) == L"Estação") {
+    if (files.FieldByName("local") == product::kDataFolder && run::installation_type(form) == L"Estação") {
       form.Log.line("baixar " + arquivo + ": pulado, pasta de dados numa estação");
       fetched.push_back({Fetch::Skipped, {}});
       continue;
@@ -72,7 +77,7 @@ std::vector<Fetch> download_pass(TForm1 &form, TDataXML &files) {
       fetched.push_back({Fetch::Ready, {}});
       continue;
     }
-    std::optional<std::string> failure = run::fetch_entry_archive(form, files);
+    std::optional<Failure> failure = run::fetch_entry_archive(form, files);
     fetched.push_back(failure ? Fetch{Fetch::GivenUp, *failure} : Fetch{Fetch::Ready, {}});
   }
   return fetched;
@@ -86,11 +91,10 @@ void placement_pass(TForm1 &form, TDataXML &files, const std::vector<Fetch> &fet
     Fetch fetch = row < fetched.size() ? fetched[row] : Fetch{};
     if (fetch.state == Fetch::Skipped)
       continue;
-    std::optional<std::string> failure =
-        fetch.state == Fetch::GivenUp ? std::optional<std::string>(fetch.failure) : place_entry(form, entry);
+    std::optional<Failure> failure =
+        fetch.state == Fetch::GivenUp ? std::optional<Failure>(fetch.failure) : place_entry(form, entry);
     if (failure) {
-      form.Log.line("não colocado " + entry.arquivo + ": " + *failure);
-      outcome.not_placed(entry.arquivo, *failure);
+      run::count_not_placed(form, outcome, entry.arquivo, *failure);
     } else {
       outcome.placed();
     }
@@ -115,16 +119,16 @@ void query_file_list(TForm1 &form, TDataXML &files) {
 } // namespace
 
 void TForm1::instalacao() {
-  Log.hide(kDefaultSenha);
+  Log.hide(product::kDefaultTokenSenha);
   Log.line(run::run_header(*this));
-  Record.create_folder(L"c:\\Velacorte");
+  Record.create_folder(text::widen(product::kFolder));
   seed_token_file();
   Log.hide(text::narrow(profile_text(L"SENHA")));
   EnableWindow(ComboBox1, FALSE);
 
   TDataXML files;
   files.ServidorWS(run::kServiceHost);
-  files.SetSQL(file_list_query(run::installation_type(*this), run::ticked(checkDll)));
+  files.SetSQL(file_list_query(run::installation_type(*this), ticked(checkDll)));
   query_file_list(*this, files);
 
   // Every run starts the total bar from 0.

@@ -2,8 +2,11 @@
 #include "optional_components.h"
 
 #include "Unit1.h"
+#include "controls.h"
 #include "folders.h"
+#include "messages.h"
 #include "place_uninstaller.h"
+#include "product.h"
 #include "run_outcome.h"
 #include "run_steps.h"
 #include "setup_signature.h"
@@ -28,20 +31,27 @@ std::string download_url(const std::string &path) {
 constexpr wchar_t kSilentSetupSwitches[] = L"/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP-";
 constexpr wchar_t kSilentRegistrationSwitch[] = L"/s";
 
+const std::string kSetup = product::kSetupFolder;
+const std::string kTemporary = product::kTemporaryFolder;
+
 void start_setup(TForm1 &form, const std::string &program) {
-  start_program(form, text::widen("c:\\install\\" + program),
-                form.answers.unattended() ? kSilentSetupSwitches : L"", L"c:\\install", SW_SHOWNORMAL);
+  start_program(form, text::widen(kSetup + "\\" + program),
+                form.answers.unattended() ? kSilentSetupSwitches : L"", text::widen(kSetup), SW_SHOWNORMAL);
+}
+
+// A setup program that the operator put in the setup folder: started and awaited when `box` is ticked.
+void run_placed_setup(TForm1 &form, HWND box, const std::string &status, const std::string &program) {
+  if (!ticked(box))
+    return;
+  form.status(status);
+  start_setup(form, program);
+  wait_while_running(form, program);
 }
 
 void register_library(TForm1 &form, const std::wstring &system, const std::wstring &library) {
   std::wstring parameters =
       form.answers.unattended() ? kSilentRegistrationSwitch + (L" " + library) : library;
   start_program(form, L"regsvr32.exe", parameters, system, SW_HIDE);
-}
-
-void count_not_placed(TForm1 &form, RunOutcome &outcome, const std::string &file, const std::string &reason) {
-  form.Log.line("não colocado " + file + ": " + reason);
-  outcome.not_placed(file, reason);
 }
 
 // Checks the signature of `file`, from the download host, before it is started or registered. False when
@@ -51,30 +61,30 @@ void count_not_placed(TForm1 &form, RunOutcome &outcome, const std::string &file
 bool signature_allows(TForm1 &form, RunOutcome &outcome, const std::string &file,
                       const std::string &component) {
   SignatureCheck check = check_signature(text::widen(file));
-  std::string what = "assinatura " + file + ": " + signature_text(check);
+  Failure what{"assinatura", file, signature_text(check)};
   if (check.verdict == SignatureCheck::Altered) {
     // Nothing may start it later by mistake.
     DeleteFileW(text::widen(file).c_str());
-    form.Log.line(what + ", recusado e apagado");
+    form.Log.line(what.text() + ", recusado e apagado");
     count_not_placed(form, outcome, component, what);
     return false;
   }
-  form.Log.line(what + (check.verdict == SignatureCheck::Doubtful ? ", usado mesmo assim" : ""));
+  form.Log.line(what.text() + (check.verdict == SignatureCheck::Doubtful ? ", usado mesmo assim" : ""));
   return true;
 }
 
 // Copies the fetched package into the setup folder and unpacks it there. The reason when that fails; a
 // package that cannot be unpacked is deleted in both places.
-std::optional<std::string> place_firebird_setup(TForm1 &form, const std::string &program) {
-  std::string fetched = "c:\\Velacorte\\tmp\\" + program + ".zip";
-  std::string copy = "c:\\Install\\" + program + ".zip";
+std::optional<Failure> place_firebird_setup(TForm1 &form, const std::string &program) {
+  std::string fetched = kTemporary + "\\" + program + ".zip";
+  std::string copy = kSetup + "\\" + program + ".zip";
   if (!CopyFileW(text::widen(fetched).c_str(), text::widen(copy).c_str(), FALSE))
-    return "copiar " + copy + ": " + windows_error_text(GetLastError());
+    return Failure{"copiar", copy, windows_error_text(GetLastError())};
   try {
-    unpack_or_discard(form, "c:\\install\\" + program + ".zip", "c:\\install");
-  } catch (const std::exception &failure) {
+    unpack_or_discard(form, copy, kSetup);
+  } catch (const FailureError &failure) {
     DeleteFileW(text::widen(fetched).c_str());
-    return std::string("desempacotar ") + failure.what();
+    return failure.failure();
   }
   DeleteFileW(text::widen(copy).c_str());
   return std::nullopt;
@@ -83,56 +93,57 @@ std::optional<std::string> place_firebird_setup(TForm1 &form, const std::string 
 } // namespace
 
 void sample_database(TForm1 &form, RunOutcome &outcome) {
-  if (installation_type(form) != L"Servidor" || file_exists(L"c:\\velacorte\\dados\\velacorte6.fdb") ||
+  const std::string database = product::kSampleDatabase;
+  if (installation_type(form) != L"Servidor" || file_exists(text::widen(database)) ||
       !ticked(form.checkBaixarBD))
     return;
-  form.status("Baixando Banco de Dados");
+  form.status(message::kDownloadingDatabase);
   std::string url = download_url("/site/arquivos/instaladores/Velacorte6.zip");
   if (!download_with_retries(
           form, url, [&] { return form.baixar_arquivo(url, "Velacorte6", "", "", ""); },
-          L"Erro baixando o banco de dados!", MB_ICONEXCLAMATION)) {
+          message::kRetryDatabase, MB_ICONEXCLAMATION)) {
     count_not_placed(form, outcome, "Velacorte6.fdb", given_up(url));
     return;
   }
   try {
-    unpack_or_discard(form, "c:\\Velacorte\\tmp\\Velacorte6.zip", "c:\\velacorte\\tmp");
-  } catch (const std::exception &failure) {
+    unpack_or_discard(form, kTemporary + "\\Velacorte6.zip", text::lower_ascii(kTemporary));
+  } catch (const FailureError &failure) {
     // Its archive is fetched afresh next time.
-    count_not_placed(form, outcome, "Velacorte6.fdb", std::string("desempacotar ") + failure.what());
+    count_not_placed(form, outcome, "Velacorte6.fdb", failure.failure());
     return;
   }
   // An existing database is never replaced.
-  if (file_exists(L"c:\\Velacorte\\dados\\Velacorte6.fdb"))
+  if (file_exists(text::widen(database)))
     return;
-  if (CopyFileW(L"c:\\Velacorte\\tmp\\Velacorte6.fdb", L"c:\\Velacorte\\Dados\\Velacorte6.fdb", TRUE))
-    form.Log.line("copiar c:\\Velacorte\\Dados\\Velacorte6.fdb: ok");
+  if (CopyFileW(text::widen(kTemporary + "\\Velacorte6.fdb").c_str(), text::widen(database).c_str(), TRUE))
+    form.Log.line("copiar " + database + ": ok");
   else
     count_not_placed(form, outcome, "Velacorte6.fdb",
-                     "copiar c:\\Velacorte\\Dados\\Velacorte6.fdb: " + windows_error_text(GetLastError()));
+                     {"copiar", database, windows_error_text(GetLastError())});
 }
 
 void nfe_files(TForm1 &form, RunOutcome &outcome) {
   if (ticked(form.checkDll))
     return;
-  form.status("Baixando Arquivos para NF-e");
+  form.status(message::kDownloadingNfe);
   std::string url = download_url("/site/arquivos/instaladores/nfe2/nfe2.zip");
   // Like every other download, the NF-e files can be given up after three failures in a row.
   if (!download_with_retries(
-          form, url, [&] { return form.baixar_arquivo_destino(url, "nfe2.zip", "c:\\Velacorte\\Nfe2"); },
-          L"Falha ao baixar o arquivo, tentar novamente?", MB_ICONQUESTION)) {
+          form, url, [&] { return form.baixar_arquivo_destino(url, "nfe2.zip", product::kNfeFolder); },
+          message::kRetryDownload, MB_ICONQUESTION)) {
     count_not_placed(form, outcome, "nfe2.zip", given_up(url));
     return;
   }
   advance_total(form);
   std::wstring system = text::widen(form.trata_local("system"));
-  form.status("Registrando DLL");
+  form.status(message::kRegisteringLibraries);
   struct Library {
     const wchar_t *name;
     bool registered;
     bool allowed = true;
   } libraries[] = {{L"capicom.dll", true}, {L"msxml5.dll", true}, {L"msxml5r.dll", false}};
   for (Library &library : libraries) {
-    std::wstring source = std::wstring(L"c:\\Velacorte\\Nfe2\\capicom\\") + library.name;
+    std::wstring source = text::widen(std::string(product::kNfeFolder) + "\\capicom\\") + library.name;
     // regsvr32 runs the code of what it registers, with the run's rights: a library changed after signing
     // is neither copied nor registered.
     library.allowed = !library.registered ||
@@ -153,18 +164,16 @@ void nfe_files(TForm1 &form, RunOutcome &outcome) {
 void firebird(TForm1 &form, RunOutcome &outcome) {
   if (!ticked(form.checkFirebird))
     return;
-  wchar_t architecture[16] = {};
-  GetWindowTextW(form.lblArquitetura, architecture, 16);
-  bool win32 = std::wstring(architecture) == L"32 Bits";
+  bool win32 = window_text(form.lblArquitetura) == L"32 Bits";
   std::string package = win32 ? "Firebird-2.5.2_Win32" : "Firebird-2.5.2_x64";
   std::string program = package + ".exe";
 
-  form.status("Baixando Firebird");
+  form.status(message::kDownloadingFirebird);
   std::string url = download_url("/site/arquivos/instaladores/" + package + ".zip");
-  std::optional<std::string> failure;
+  std::optional<Failure> failure;
   if (!download_with_retries(
-          form, url, [&] { return form.baixar_arquivo(url, program, "c:\\install", "", ""); },
-          L"Erro Baixando Firebird, tentar novamente?", MB_ICONEXCLAMATION))
+          form, url, [&] { return form.baixar_arquivo(url, program, kSetup, "", ""); },
+          message::kRetryFirebird, MB_ICONEXCLAMATION))
     failure = given_up(url);
   else
     failure = place_firebird_setup(form, program);
@@ -173,33 +182,25 @@ void firebird(TForm1 &form, RunOutcome &outcome) {
     count_not_placed(form, outcome, program, *failure);
     return;
   }
-  if (!signature_allows(form, outcome, "c:\\install\\" + program, program))
+  if (!signature_allows(form, outcome, kSetup + "\\" + program, program))
     return;
-  form.status("Instalando Firebird");
+  form.status(message::kInstallingFirebird);
   start_setup(form, program);
   wait_while_running(form, program);
 }
 
 void ultravnc(TForm1 &form) {
-  if (!ticked(form.checkVnc))
-    return;
-  form.status("Instalando UltraVNC");
-  start_setup(form, "UltraVNC_1.0.8.2_Setup.exe");
-  wait_while_running(form, "UltraVNC_1.0.8.2_Setup.exe");
+  run_placed_setup(form, form.checkVnc, message::kInstallingUltraVnc, "UltraVNC_1.0.8.2_Setup.exe");
 }
 
 void ibo_console(TForm1 &form) {
-  if (!ticked(form.checkIbo))
-    return;
-  form.status("Instalando IBOConsole");
-  start_setup(form, "IboConsoleSetup.exe");
-  wait_while_running(form, "IboConsoleSetup.exe");
+  run_placed_setup(form, form.checkIbo, message::kInstallingIboConsole, "IboConsoleSetup.exe");
 }
 
 void configuration(TForm1 &form) {
   if (!ticked(form.checkCaminhoBd))
     return;
-  form.status("Configurando");
+  form.status(message::kConfiguring);
   form.pathVelacorte();
 }
 
@@ -208,7 +209,7 @@ void completion(TForm1 &form, const RunOutcome &outcome) {
   form.criaChaveInstalacao(form.versaoVelacorte);
   form.Record.save(form.Log);
   bool failures = outcome.ending() == RunEnding::CompletedWithFailures;
-  const wchar_t *status = failures ? L"Concluído com falhas" : L"Concluído";
+  const wchar_t *status = failures ? message::kCompletedWithFailures : message::kCompleted;
   // Shown once the run is back in the message loop, or behind the summary box.
   SetWindowTextW(form.lblStatus, status);
   EnableWindow(form.ComboBox1, TRUE);

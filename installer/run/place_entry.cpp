@@ -3,6 +3,8 @@
 #include "Exception.h"
 #include "Unit1.h"
 #include "folders.h"
+#include "messages.h"
+#include "product.h"
 #include "run_steps.h"
 #include "text.h"
 #include "windows_error.h"
@@ -15,7 +17,7 @@
 
 namespace {
 
-const std::string kTemporary = "c:\\Velacorte\\tmp\\";
+const std::string kTemporary = std::string(product::kTemporaryFolder) + "\\";
 
 // A folder that names its place by itself: a drive's path ("c:\...") or a share ("\\server\..."). Anything
 // else (the empty text, "\Velacorte" from an unresolved "pfiles") would land on the current drive.
@@ -30,7 +32,7 @@ bool is_full_path(const std::string &folder) {
 bool is_data_folder(std::string folder) {
   while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
     folder.pop_back();
-  return text::lower_ascii(folder) == "c:\\velacorte\\dados";
+  return text::lower_ascii(folder) == product::kDataFolder;
 }
 
 std::string contents(const std::wstring &path) {
@@ -40,14 +42,13 @@ std::string contents(const std::wstring &path) {
 
 // Before a file of the data folder is replaced by different bytes, the old one is kept as NAME.bak (one
 // generation). The reason when it could not be kept: then the file is not replaced.
-std::optional<std::string> keep_previous(TForm1 &form, const std::string &target,
-                                         const std::wstring &unpacked) {
+std::optional<Failure> keep_previous(TForm1 &form, const std::string &target, const std::wstring &unpacked) {
   std::wstring existing = text::widen(target);
   if (!file_exists(existing) || contents(existing) == contents(unpacked))
     return std::nullopt;
   std::string backup = target + ".bak";
   if (!CopyFileW(existing.c_str(), text::widen(backup).c_str(), FALSE))
-    return "guardar " + backup + ": " + windows_error_text(GetLastError());
+    return Failure{"guardar", backup, windows_error_text(GetLastError())};
   form.Log.line("guardar " + backup + ": ok");
   return std::nullopt;
 }
@@ -79,32 +80,32 @@ bool stays_below(const std::string &name) {
   }
 }
 
-std::optional<std::string> place_entry(TForm1 &form, const FileEntry &entry) {
+std::optional<Failure> place_entry(TForm1 &form, const FileEntry &entry) {
   std::string folder = form.trata_local(entry.local);
   std::string archive = entry.check_id + ".zip";
   // Nothing is unpacked, copied or deleted for names that would reach outside their folders.
   for (const std::string &name : {entry.arquivo, archive})
     if (!stays_below(name))
-      return "nome fora da pasta: " + name;
+      return Failure{"nome fora da pasta", "", name};
   try {
-    run::unpack_or_discard(form, kTemporary + archive, "c:\\velacorte\\tmp");
-  } catch (const std::exception &failure) {
-    return std::string("desempacotar ") + failure.what();
+    run::unpack_or_discard(form, kTemporary + archive, text::lower_ascii(product::kTemporaryFolder));
+  } catch (const FailureError &failure) {
+    return failure.failure();
   }
   DeleteFileW(text::widen(kTemporary + archive).c_str());
-  form.status("Copiando Arquivo: " + entry.arquivo);
+  form.status(message::kCopyingFile + entry.arquivo);
 
   UnpackedFile unpacked{text::widen(kTemporary + entry.arquivo)};
   if (!is_full_path(folder))
-    return "local \"" + entry.local + "\": pasta não encontrada";
+    return Failure{"local", "\"" + entry.local + "\"", "pasta não encontrada"};
   if (!form.Record.create_folder(text::widen(folder)))
-    return "criar pasta " + folder + ": não foi possível";
+    return Failure{"criar pasta", folder, "não foi possível"};
   std::string target = folder + (folder.back() == '\\' ? "" : "\\") + entry.arquivo;
   if (is_data_folder(folder))
-    if (std::optional<std::string> failure = keep_previous(form, target, unpacked.path))
+    if (std::optional<Failure> failure = keep_previous(form, target, unpacked.path))
       return failure;
   if (!CopyFileW(unpacked.path.c_str(), text::widen(target).c_str(), FALSE))
-    return "copiar " + target + ": " + windows_error_text(GetLastError());
+    return Failure{"copiar", target, windows_error_text(GetLastError())};
   form.Log.line("copiar " + target + ": ok");
   form.Record.file(target, form.Log);
   if (!entry.atalho.empty())

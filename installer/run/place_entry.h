@@ -3,6 +3,8 @@
 // The placement of one file entry: its archive unpacked in the temporary folder, its file copied into
 // the target folder, with its desktop shortcut.
 
+#include "failure.h"
+
 #include <optional>
 #include <string>
 
@@ -23,4 +25,4 @@ bool stays_below(const std::string &name);
 
 // Places the entry. When it cannot be placed: the reason, which names the operation and its object
 // ("copiar c:\Velacorte\Velacorte.exe: em uso"). The unpacked file never stays in the temporary folder.
-std::optional<std::string> place_entry(TForm1 &form, const FileEntry &entry);
+std::optional<Failure> place_entry(TForm1 &form, const FileEntry &entry);

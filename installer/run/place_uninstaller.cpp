@@ -4,6 +4,7 @@
 #include "resource.h"
 #include "text.h"
 #include "windows_error.h"
+#include "windows_owners.h"
 
 namespace run {
 
@@ -23,15 +24,15 @@ std::string_view carried_uninstaller() {
 // Writes `bytes` to a temporary file beside `path`, then puts it in place in one rename.
 std::string write_whole(const std::string &path, std::string_view bytes) {
   const std::wstring temporary = text::widen(path + ".tmp");
-  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
+  win::File file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
     return "criar " + path + ".tmp: " + windows_error_text(GetLastError());
   DWORD written = 0;
-  bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+  bool whole = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                written == bytes.size();
   DWORD error = GetLastError();
-  CloseHandle(file);
+  file.reset();
   if (!whole) {
     DeleteFileW(temporary.c_str());
     return "escrever " + path + ".tmp: " + windows_error_text(error);

@@ -1,5 +1,7 @@
 #include "run_outcome.h"
 
+#include "messages.h"
+
 namespace {
 RunEnding latest = RunEnding::NoRun;
 }
@@ -36,12 +38,12 @@ RunEnding RunOutcome::ending() const {
 }
 
 std::string RunOutcome::summary(const std::string &log_path) const {
-  std::string text = "Arquivos não instalados:\r\n";
+  std::string text = std::string(message::kNotPlacedHeading) + "\r\n";
   for (size_t i = 0; i < failures_.size() && i < kNamesShown; ++i)
     text += failures_[i].file + ": " + failures_[i].reason + "\r\n";
   if (failures_.size() > kNamesShown)
     text += "... e mais " + std::to_string(failures_.size() - kNamesShown) + "\r\n";
   text += "\r\nTotal: " + std::to_string(failures_.size()) + " não instalado(s), " + std::to_string(placed_) +
-          " instalado(s).\r\nRegistro: " + log_path;
+          " instalado(s).\r\n" + message::kLogIsAt + log_path;
   return text;
 }

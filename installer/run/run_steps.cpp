@@ -3,8 +3,11 @@
 #include "ProcessoAtivo.h"
 #include "Unit1.h"
 #include "application.h"
+#include "controls.h"
+#include "run_outcome.h"
 #include "text.h"
 #include "unzip.h"
+#include "windows_version.h"
 #include "zip_archive.h"
 
 #include <commctrl.h>
@@ -28,14 +31,8 @@ std::string transfer_result(const Transfer &transfer) {
 
 } // namespace
 
-bool ticked(HWND box) {
-  return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 std::wstring installation_type(const TForm1 &form) {
-  std::wstring value(GetWindowTextLengthW(form.ComboBox1) + 1, L'\0');
-  value.resize(GetWindowTextW(form.ComboBox1, value.data(), static_cast<int>(value.size())));
-  return value;
+  return window_text(form.ComboBox1);
 }
 
 void advance_total(TForm1 &form) {
@@ -46,16 +43,9 @@ std::string run_header(TForm1 &form) {
   std::string options;
   for (HWND box : {form.checkFirebird, form.checkVnc, form.checkIbo, form.checkCaminhoBd, form.checkBaixarBD,
                    form.checkDll}) {
-    wchar_t caption[64] = {};
-    GetWindowTextW(box, caption, 64);
-    options += (options.empty() ? "" : ", ") + text::narrow(caption) + (ticked(box) ? " S" : " N");
+    options += (options.empty() ? "" : ", ") + text::narrow(window_text(box)) + (ticked(box) ? " S" : " N");
   }
-  OSVERSIONINFOW version{};
-  version.dwOSVersionInfoSize = sizeof(version);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  GetVersionExW(&version);
-#pragma GCC diagnostic pop
+  OSVERSIONINFOW version = windows_version();
   return "início: instalador " + form.versaoVelacorte + ", tipo " + text::narrow(installation_type(form)) +
          ", opções: " + options + "; Windows " + std::to_string(version.dwMajorVersion) + "." +
          std::to_string(version.dwMinorVersion) + "." + std::to_string(version.dwBuildNumber) +
@@ -85,8 +75,13 @@ bool download_with_retries(TForm1 &form, const std::string &url, const std::func
   }
 }
 
-std::string given_up(const std::string &url) {
-  return "baixar " + url + ": abandonado";
+Failure given_up(const std::string &url) {
+  return {"baixar", url, "abandonado"};
+}
+
+void count_not_placed(TForm1 &form, RunOutcome &outcome, const std::string &file, const Failure &failure) {
+  form.Log.line("não colocado " + file + ": " + failure.text());
+  outcome.not_placed(file, failure.text());
 }
 
 void unpack_or_discard(TForm1 &form, const std::string &archive, const std::string &folder) {
@@ -95,10 +90,12 @@ void unpack_or_discard(TForm1 &form, const std::string &archive, const std::stri
     extract_zip(archive, folder);
     form.Log.line("desempacotar " + archive + " em " + folder + ": " + std::to_string(entries) +
                   " entradas, ok");
-  } catch (const std::exception &failure) {
-    form.Log.line(std::string("desempacotar ") + failure.what());
+  } catch (const std::exception &thrown) {
+    // The extraction's own text names the archive and what is wrong with it.
+    Failure failure{"desempacotar", thrown.what(), ""};
+    form.Log.line(failure.text());
     DeleteFileW(text::widen(archive).c_str());
-    throw;
+    throw FailureError(failure);
   }
 }
 

@@ -2,8 +2,10 @@
 #include "folders.h"
 
 #include "install_record.h"
-#include "product_folders.h"
+#include "product.h"
 #include "text.h"
+#include "windows_owners.h"
+#include "windows_version.h"
 
 #include <windows.h>
 
@@ -58,47 +60,29 @@ std::wstring folder_path(HWND owner, int csidl) {
 
 // Program Files as 32-bit programs see it, whatever the process's own registry view.
 std::wstring program_files_folder() {
-  HKEY key;
+  win::Key key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                    KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+                    KEY_QUERY_VALUE | KEY_WOW64_32KEY, key.out()) != ERROR_SUCCESS)
     return {};
   wchar_t value[MAX_PATH + 1] = {};
   DWORD size = sizeof(value) - sizeof(wchar_t);
   DWORD type = 0;
   LONG result =
-      RegQueryValueExW(key, L"ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE *>(value), &size);
-  RegCloseKey(key);
+      RegQueryValueExW(key.get(), L"ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE *>(value), &size);
   if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
     return {};
   return std::wstring(value, wcsnlen(value, size / sizeof(wchar_t)));
 }
 
-std::string replace_all(std::string value, const std::string &what, const std::string &with) {
-  for (size_t at = value.find(what); at != std::string::npos; at = value.find(what, at + with.size()))
-    value.replace(at, what.size(), with);
-  return value;
-}
-
 } // namespace
 
-int windows_major_version() {
-  OSVERSIONINFOW version{};
-  version.dwOSVersionInfoSize = sizeof(version);
-  static_assert(sizeof(OSVERSIONINFOW) == 276);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  GetVersionExW(&version);
-#pragma GCC diagnostic pop
-  return static_cast<int>(version.dwMajorVersion);
-}
-
 std::string target_folder(const std::string &local, HWND owner) {
-  int major = windows_major_version();
+  int major = static_cast<int>(windows_version().dwMajorVersion);
   std::string folder = local;
   if (folder == "system")
     folder = text::narrow(folder_path(owner, major > 5 ? CSIDL_SYSTEMX86 : CSIDL_SYSTEM));
   if (folder.find("pfiles") != std::string::npos)
-    folder = replace_all(folder, "pfiles", text::narrow(program_files_folder()));
+    folder = text::replace_all(folder, "pfiles", text::narrow(program_files_folder()));
   if (folder == "desktop")
     folder = text::narrow(shell_folder(CSIDL_DESKTOP));
   return folder;

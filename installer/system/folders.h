@@ -19,8 +19,6 @@ bool create_folder(const std::wstring &path, std::vector<std::wstring> *created 
 // list; the empty text when it cannot be found.
 std::wstring shell_folder(int csidl);
 
-// The major version of Windows as GetVersionExW reports it to this program.
-int windows_major_version();
 // The folder that a file entry's location code names: "system" (the 32-bit system folder from Windows
 // 6 on), a text holding "pfiles" (Program Files of 32-bit programs put in its place), "desktop", or
 // the code itself. `owner` is the window that asks the shell.

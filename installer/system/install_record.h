@@ -5,6 +5,7 @@
 // earlier runs.
 
 #include "install_manifest.h"
+#include "product.h"
 
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ class InstallLog;
 
 class InstallRecord {
 public:
-  static constexpr char kPath[] = "c:\\Velacorte\\Install.manifest";
+  static constexpr const char *kPath = product::kManifest;
 
   explicit InstallRecord(std::string path = kPath) : path_(std::move(path)) {}
 

@@ -3,6 +3,7 @@
 #include "Exception.h"
 #include "SeparaTexto.h"
 #include "text.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
@@ -26,24 +27,21 @@ std::string firebird_folder_from_image_path(const std::string &image_path) {
 }
 
 std::string pathFirebird() {
-  HKEY key;
+  win::Key key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\services\\FirebirdServerDefaultInstance",
-                    0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+                    0, KEY_ALL_ACCESS, key.out()) != ERROR_SUCCESS)
     return "";
 
   DWORD type = 0, size = 0;
   std::wstring value;
-  LONG status = RegQueryValueExW(key, L"ImagePath", nullptr, &type, nullptr, &size);
-  if (status == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ) {
-    RegCloseKey(key);
+  LONG status = RegQueryValueExW(key.get(), L"ImagePath", nullptr, &type, nullptr, &size);
+  if (status == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ)
     throw Exception("Invalid data type for 'ImagePath'");
-  }
   if (status == ERROR_SUCCESS && size > 0) {
     value.resize(size / sizeof(wchar_t) + 1);
-    status =
-        RegQueryValueExW(key, L"ImagePath", nullptr, &type, reinterpret_cast<BYTE *>(value.data()), &size);
+    status = RegQueryValueExW(key.get(), L"ImagePath", nullptr, &type, reinterpret_cast<BYTE *>(value.data()),
+                              &size);
     value.resize(status == ERROR_SUCCESS ? wcsnlen(value.c_str(), size / sizeof(wchar_t)) : 0);
   }
-  RegCloseKey(key);
   return firebird_folder_from_image_path(text::narrow(value));
 }

@@ -1,7 +1,9 @@
 #include "product_settings.h"
 
 #include "Exception.h"
+#include "product.h"
 #include "text.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
@@ -46,28 +48,27 @@ std::vector<Setting> settings_for(bool server) {
 
 } // namespace
 
-void write_product_settings(bool server) {
+size_t write_product_settings(bool server) {
   const std::vector<Setting> settings = settings_for(server);
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"VELACORTE", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
+  win::Key key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, text::widen(product::kSettingsKey).c_str(), 0, nullptr, 0,
+                      KEY_ALL_ACCESS, nullptr, key.out(), nullptr) != ERROR_SUCCESS)
     fail(settings.front().name);
 
   for (const Setting &setting : settings) {
     std::wstring name = text::widen(setting.name);
     LONG status;
     if (const auto *number = std::get_if<DWORD>(&setting.data)) {
-      status = RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(number),
+      status = RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(number),
                               sizeof(DWORD));
     } else {
       std::wstring value = text::widen(std::get<std::string>(setting.data));
-      status = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+      status =
+          RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
-    if (status != ERROR_SUCCESS) {
-      RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
       fail(setting.name);
-    }
   }
-  RegCloseKey(key);
+  return settings.size();
 }

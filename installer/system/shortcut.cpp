@@ -2,10 +2,11 @@
 #include "shortcut.h"
 
 #include "Exception.h"
-#include "com_releasing.h"
 #include "folders.h"
 #include "install_record.h"
 #include "text.h"
+#include "windows_error.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
@@ -13,20 +14,6 @@
 #include <shlobj.h>
 
 namespace {
-
-std::string system_message(HRESULT result) {
-  wchar_t *buffer = nullptr;
-  DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
-  std::wstring message(buffer ? buffer : L"", length);
-  LocalFree(buffer);
-  while (!message.empty() && message.back() <= L' ')
-    message.pop_back();
-  if (message.empty())
-    return "Erro OLE " + std::to_string(static_cast<unsigned long>(result));
-  return text::narrow(message);
-}
 
 std::wstring with_separator(std::wstring folder) {
   if (folder.empty() || folder.back() != L'\\')
@@ -48,7 +35,7 @@ bool make_desktop_shortcut(const std::string &path_file_name, const std::string 
   HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                      IID_IUnknown, object.out_void());
   if (FAILED(created))
-    throw Exception(system_message(created));
+    throw Exception(windows_error_text(static_cast<DWORD>(created)));
   Releasing<IShellLinkW> link;
   Releasing<IPersistFile> file;
   if (FAILED(object->QueryInterface(IID_IShellLinkW, link.out_void())) ||

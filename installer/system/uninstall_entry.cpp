@@ -4,21 +4,20 @@
 #include "Exception.h"
 #include "install_log.h"
 #include "install_record.h"
+#include "product.h"
 #include "text.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
-#include <memory>
 #include <variant>
+#include <vector>
 
 namespace {
 
-struct CloseKey {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, CloseKey>;
+using Data = std::variant<std::wstring, DWORD>;
 
-void write_value(HKEY key, const wchar_t *name, const std::variant<std::wstring, DWORD> &data) {
+void write_value(HKEY key, const wchar_t *name, const Data &data) {
   LONG result;
   if (const std::wstring *text = std::get_if<std::wstring>(&data))
     result = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text->c_str()),
@@ -30,44 +29,56 @@ void write_value(HKEY key, const wchar_t *name, const std::variant<std::wstring,
     throw Exception("Failed to set data for '" + text::narrow(name) + "'");
 }
 
-const char kEntryName[] =
-    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
+struct Value {
+  const wchar_t *name;
+  Data data;
+};
+
+// Its paths spell the product folder "C:\Velacorte", as readers of the entry have always seen them.
+std::vector<Value> entry_values(const std::string &version) {
+  const std::wstring folder = text::widen(product::kFolder);
+  return {
+      {L"DisplayIcon", folder + L"\\Velacorte.exe"},
+      {L"DisplayName", std::wstring(L"Velacorte")},
+      {L"DisplayVersion", text::widen(version)},
+      {L"InstallLocation", folder + L"\\"},
+      {L"Language", DWORD(0)},
+      {L"NoModify", DWORD(1)},
+      {L"NoRepair", DWORD(1)},
+      {L"Publisher", std::wstring(L"Velacorte")},
+      {L"UninstallString", folder + L"\\Uninstall.exe"},
+      {L"VersionMajor", DWORD(0)},
+      // "VerisonMinor" is the name the product has always written; readers of the entry know it so.
+      {L"VerisonMinor", DWORD(0)},
+  };
+}
 
 } // namespace
 
 void write_uninstall_entry(const std::string &Versao, InstallLog &Log, InstallRecord &Record) {
-  HKEY opened;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
-                    KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) {
-    Log.line("gravar " + std::string(kEntryName) + ": a chave Uninstall não abre");
+  const std::string key_name = product::kUninstallEntryName;
+  std::wstring key_path = text::widen(product::kUninstallKey);
+  std::wstring list = key_path.substr(0, key_path.rfind(L'\\'));
+  std::wstring entry = key_path.substr(list.size() + 1);
+  win::Key parent;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, list.c_str(), 0, KEY_ALL_ACCESS, parent.out()) != ERROR_SUCCESS) {
+    Log.line("gravar " + key_name + ": a chave Uninstall não abre");
     return;
   }
-  Key parent(opened);
-
-  HKEY created;
-  if (RegCreateKeyExW(parent.get(), L"Velacorte", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &created, nullptr) != ERROR_SUCCESS)
-    throw Exception("Failed to create key Velacorte");
-  RegCloseKey(created);
-
-  HKEY current_key;
-  if (RegCreateKeyExW(parent.get(), L"Velacorte", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &current_key, nullptr) != ERROR_SUCCESS)
-    throw Exception("Failed to create key Velacorte");
-  Key current(current_key);
-
-  write_value(current.get(), L"DisplayIcon", std::wstring(L"C:\\Velacorte\\Velacorte.exe"));
-  write_value(current.get(), L"DisplayName", std::wstring(L"Velacorte"));
-  write_value(current.get(), L"DisplayVersion", text::widen(Versao));
-  write_value(current.get(), L"InstallLocation", std::wstring(L"C:\\Velacorte\\"));
-  write_value(current.get(), L"Language", DWORD(0));
-  write_value(current.get(), L"NoModify", DWORD(1));
-  write_value(current.get(), L"NoRepair", DWORD(1));
-  write_value(current.get(), L"Publisher", std::wstring(L"Velacorte"));
-  write_value(current.get(), L"UninstallString", std::wstring(L"C:\\Velacorte\\Uninstall.exe"));
-  write_value(current.get(), L"VersionMajor", DWORD(0));
-  // "VerisonMinor" is the name the product has always written; readers of the entry know it so.
-  write_value(current.get(), L"VerisonMinor", DWORD(0));
-  Record.uninstall_entry(kEntryName);
-  Log.line("gravar " + std::string(kEntryName) + ": 11 valores, DisplayVersion " + Versao + ", ok");
+  // The entry is created, closed, and created once more to be written, as the product always did.
+  win::Key created;
+  if (RegCreateKeyExW(parent.get(), entry.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, created.out(), nullptr) != ERROR_SUCCESS)
+    throw Exception("Failed to create key " + text::narrow(entry));
+  created.reset();
+  win::Key current;
+  if (RegCreateKeyExW(parent.get(), entry.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, current.out(), nullptr) != ERROR_SUCCESS)
+    throw Exception("Failed to create key " + text::narrow(entry));
+  std::vector<Value> values = entry_values(Versao);
+  for (const Value &value : values)
+    write_value(current.get(), value.name, value.data);
+  Record.uninstall_entry(key_name);
+  Log.line("gravar " + key_name + ": " + std::to_string(values.size()) + " valores, DisplayVersion " +
+           Versao + ", ok");
 }

@@ -2,8 +2,10 @@
 #include "Unit1.h"
 
 #include "application.h"
+#include "controls.h"
 #include "folders.h"
 #include "layout.h"
+#include "messages.h"
 #include "run_outcome.h"
 #include "text.h"
 
@@ -12,16 +14,6 @@
 namespace {
 
 constexpr DWORD window_style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-
-bool ticked(HWND box) {
-  return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-std::wstring window_text(HWND control) {
-  std::wstring value(GetWindowTextLengthW(control) + 1, L'\0');
-  value.resize(GetWindowTextW(control, value.data(), static_cast<int>(value.size())));
-  return value;
-}
 
 // Progress bars hold 32-bit values: the low 32 bits of a 64-bit count.
 LPARAM low_32_bits(int64_t count) {
@@ -78,7 +70,7 @@ LRESULT CALLBACK TForm1::window_procedure(HWND window, UINT message, WPARAM wpar
   } catch (const std::exception &failure) {
     application::show_failure(failure.what());
   } catch (...) {
-    application::show_failure("Erro inesperado");
+    application::show_failure(message::kUnexpectedFailure);
   }
   return 0;
 }
@@ -160,7 +152,7 @@ void TForm1::checkDllClick(void *) {
 void TForm1::btnInstalarClick(void *) {
   std::wstring type = window_text(ComboBox1);
   if (type != L"Servidor" && type != L"Estação") {
-    MessageBoxW(nullptr, L"Por Favor Selecione o Tipo de Instalação", L"", MB_ICONINFORMATION | MB_OK);
+    MessageBoxW(nullptr, message::kChooseType, L"", MB_ICONINFORMATION | MB_OK);
     return;
   }
   // "Instalar" stays disabled while a run goes on, so a second run can never start inside the first.
@@ -185,7 +177,7 @@ void TForm1::btnInstalarClick(void *) {
     Log.line(std::string("fim: falha: ") + failure.what());
     // What the run placed before it failed is removed by the uninstaller as well.
     Record.save(Log);
-    throw application::NotedFailure(failure.what(), "Registro: " + text::narrow(Log.path()));
+    throw application::NotedFailure(failure.what(), message::kLogIsAt + text::narrow(Log.path()));
   }
 }
 

@@ -4,44 +4,55 @@
 #include "Exception.h"
 #include "download_file.h"
 #include "folders.h"
+#include "product.h"
 #include "text.h"
 #include "unzip.h"
+#include "windows_error.h"
+
+#include <functional>
+
+namespace {
+
+// Runs one download's steps; false when one fails, its failure noted as the transfer's for the log.
+bool attempt(HttpClient &client, const std::function<void()> &steps) {
+  client.ForgetTransfer();
+  try {
+    steps();
+    return true;
+  } catch (const std::exception &failure) {
+    client.NoteFailure(failure.what());
+  } catch (...) {
+  }
+  return false;
+}
+
+void create_folder_or_throw(const std::string &folder) {
+  if (!create_folder(text::widen(folder)))
+    throw Exception("criar pasta " + folder + ": falhou");
+}
+
+} // namespace
 
 bool TForm1::baixar_arquivo(const std::string &link, const std::string &nome_arquivo, const std::string &,
                             const std::string &, const std::string &) {
-  IdHTTP1.ForgetTransfer();
-  try {
-    if (!create_folder(L"c:\\Velacorte\\tmp"))
-      throw Exception("criar pasta c:\\Velacorte\\tmp: falhou");
-    download_file(IdHTTP1, link, "c:\\Velacorte\\tmp\\" + nome_arquivo + ".zip");
-    return true;
-  } catch (const std::exception &failure) {
-    IdHTTP1.NoteFailure(failure.what());
-    return false;
-  } catch (...) {
-    return false;
-  }
+  return attempt(IdHTTP1, [&] {
+    const std::string temporary = product::kTemporaryFolder;
+    create_folder_or_throw(temporary);
+    download_file(IdHTTP1, link, temporary + "\\" + nome_arquivo + ".zip");
+  });
 }
 
 bool TForm1::baixar_arquivo_destino(const std::string &link, const std::string &nome_arquivo,
                                     const std::string &destino) {
-  IdHTTP1.ForgetTransfer();
-  try {
-    if (!create_folder(text::widen(destino)))
-      throw Exception("criar pasta " + destino + ": falhou");
+  return attempt(IdHTTP1, [&] {
+    create_folder_or_throw(destino);
     std::wstring name = text::widen(nome_arquivo);
     name.resize(name.size() > 4 ? name.size() - 4 : 0);
     std::string archive = destino + "\\" + text::narrow(name) + ".zip";
     download_file(IdHTTP1, link, archive);
     extract_zip(archive, destino);
     if (!DeleteFileW(text::widen(archive).c_str()))
-      throw Exception("apagar " + archive + ": erro " + std::to_string(GetLastError()));
+      throw Exception("apagar " + archive + ": " + windows_error_text(GetLastError()));
     IdHTTP1.Disconnect();
-    return true;
-  } catch (const std::exception &failure) {
-    IdHTTP1.NoteFailure(failure.what());
-    return false;
-  } catch (...) {
-    return false;
-  }
+  });
 }

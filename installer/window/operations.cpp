@@ -4,9 +4,10 @@
 #include "folders.h"
 #include "shortcut.h"
 #include "uninstall_entry.h"
+#include "windows_version.h"
 
 int TForm1::version_info() {
-  return windows_major_version();
+  return static_cast<int>(windows_version().dwMajorVersion);
 }
 
 std::string TForm1::trata_local(const std::string &local) {

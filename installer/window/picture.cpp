@@ -1,6 +1,6 @@
 #include "picture.h"
 
-#include "com_releasing.h"
+#include "windows_owners.h"
 
 #include <wincodec.h>
 
