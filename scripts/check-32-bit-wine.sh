@@ -16,7 +16,7 @@ if [ ! -f "$program" ]; then
   exit 1
 fi
 if [ -n "$peer" ]; then
-  host_of() { sed -n 's/^VELACORTE_SERVICE_HOST:STRING=//p' "$1/CMakeCache.txt" 2>/dev/null; }
+  host_of() { bash "$(dirname "$0")/service-host.sh" "$1"; }
   if [ "$(host_of "$build")" != "$(host_of "$peer")" ]; then
     echo "32-bit check: $build has the service host '$(host_of "$build")', $peer has '$(host_of "$peer")';" \
       "configure $build with -DVELACORTE_SERVICE_HOST=$(host_of "$peer")" >&2

@@ -15,7 +15,7 @@ cmake --build --preset win64-test --target Install setup_standin e2e_seed
 
 build=$PWD/build/win64-test
 export WINEPREFIX=$build/wineprefix
-host=$(sed -n 's/^VELACORTE_SERVICE_HOST:STRING=//p' "$build/CMakeCache.txt")
+host=$(bash scripts/service-host.sh "$build")
 cmake --preset win32-test "-DVELACORTE_SERVICE_HOST=$host" >/dev/null
 cmake --build --preset win32-test --target Install
 program=$build/installer/Install.exe

@@ -65,7 +65,7 @@ step check_format
 for preset in native win32 win64-test win32-test; do
   host=()
   [ "$preset" = win32-test ] &&
-    host=("-DVELACORTE_SERVICE_HOST=$(sed -n 's/^VELACORTE_SERVICE_HOST:STRING=//p' build/win64-test/CMakeCache.txt)")
+    host=("-DVELACORTE_SERVICE_HOST=$(bash scripts/service-host.sh build/win64-test)")
   step cmake --preset "$preset" "${host[@]}" >/dev/null
   step cmake --build --preset "$preset"
 done

@@ -5,6 +5,7 @@
 #include "ServiceHost.h"
 #include "demo_catalogue.h"
 #include "mariadb_connection.h"
+#include "product.h"
 #include "request_control.h"
 #include "sqlite_connection.h"
 #include "stop_signals.h"
@@ -26,7 +27,7 @@ namespace {
 // A stop ends the process within this time, whatever its requests are waiting for.
 constexpr std::chrono::milliseconds stop_grace{1500};
 
-constexpr const char *default_token = "06192284400461:1E0CA7B3:C56F0A14:9B2E7D06:E3F81C5A";
+constexpr const char *default_token = product::kDefaultCredentials;
 
 constexpr const char *usage =
     R"(usage: velacorte-queryd [--listen ADDR] [--port N] [--port-file FILE] [--db FILE] [--files FOLDER]

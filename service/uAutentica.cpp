@@ -2,6 +2,7 @@
 
 #include "THTTPRIO.h"
 #include "base64.h"
+#include "product.h"
 
 #ifdef _WIN32
 #include "text.h"
@@ -14,7 +15,7 @@
 #include <cstdint>
 
 #ifdef _WIN32
-std::string TokenFile = "c:\\velacorte\\velacorte.ini";
+std::string TokenFile = product::kTokenFile;
 #else
 std::string TokenFile = VELACORTE_TOKEN_FILE;
 #endif

@@ -213,6 +213,12 @@ std::string lower_ascii(std::string_view s) {
   return out;
 }
 
+std::string replace_all(std::string value, std::string_view what, std::string_view with) {
+  for (size_t at = value.find(what); at != std::string::npos; at = value.find(what, at + with.size()))
+    value.replace(at, what.size(), with);
+  return value;
+}
+
 std::string_view trim_controls(std::string_view s) {
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   while (!s.empty() && blank(s.front()))

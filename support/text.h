@@ -30,6 +30,10 @@ std::string cp437_to_utf8(std::string_view bytes);
 std::string upper_ascii(std::string_view s);
 std::string lower_ascii(std::string_view s);
 
+// `value` with every occurrence of `what` (not empty) replaced by `with`, left to right; a replacement
+// is never searched again.
+std::string replace_all(std::string value, std::string_view what, std::string_view with);
+
 // Removes leading and trailing characters of code 32 or below.
 std::string_view trim_controls(std::string_view s);
 

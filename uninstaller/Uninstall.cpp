@@ -2,6 +2,7 @@
 // removal and its closing message. Exit codes are the installer's: 0 done, 1602 the operator said No,
 // 1603 refused, 1618 another installer running.
 #include "install_log.h"
+#include "messages.h"
 #include "one_installer.h"
 #include "removal.h"
 #include "text.h"
@@ -12,8 +13,6 @@
 #include <shellapi.h>
 
 namespace {
-
-const wchar_t kTitle[] = L"Velacorte";
 
 // "/SILENT" or "/VERYSILENT", in any letter case: no question and no message, the outcome in the log
 // and the exit code.
@@ -29,9 +28,9 @@ bool unattended() {
   return found;
 }
 
-void tell(bool silent, const std::string &message, UINT icon) {
+void tell(bool silent, const std::string &said, UINT icon) {
   if (!silent)
-    MessageBoxW(nullptr, text::widen(message).c_str(), kTitle, MB_OK | icon);
+    MessageBoxW(nullptr, text::widen(said).c_str(), message::kTitle, MB_OK | icon);
 }
 
 } // namespace
@@ -40,12 +39,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const bool silent = unattended();
   OneInstaller only;
   if (!only.first()) {
-    tell(silent, "O instalador já está em execução.", MB_ICONEXCLAMATION);
+    tell(silent, OneInstaller::kRefusal, MB_ICONEXCLAMATION);
     return 1618;
   }
   InstallLog log;
-  if (!silent && MessageBoxW(nullptr, L"Deseja remover o Velacorte deste computador?", kTitle,
-                             MB_YESNO | MB_ICONQUESTION) != IDYES) {
+  if (!silent &&
+      MessageBoxW(nullptr, message::kConfirmRemoval, message::kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
     log.line("desinstalar: o operador respondeu Não");
     return 1602;
   }
@@ -53,10 +52,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   uninstall::Outcome outcome = uninstall::remove_product(log);
   CoUninitialize();
   if (!outcome.running.empty()) {
-    tell(silent,
-         "O Velacorte não pode ser removido enquanto " + outcome.running +
-             " estiver em execução. Feche o programa e tente novamente.",
-         MB_ICONEXCLAMATION);
+    tell(silent, message::kRunningBefore + outcome.running + message::kRunningAfter, MB_ICONEXCLAMATION);
     return 1603;
   }
   log.line("desinstalar: fim, " + std::to_string(outcome.kept.size()) + " objetos mantidos");

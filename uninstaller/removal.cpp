@@ -8,6 +8,7 @@
 #include "running_program.h"
 #include "text.h"
 #include "windows_error.h"
+#include "windows_owners.h"
 
 #include <windows.h>
 
@@ -20,9 +21,7 @@ namespace uninstall {
 
 namespace {
 
-const wchar_t kUninstallEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
-const char kEntryName[] =
-    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velacorte";
+const char *const kEntryName = product::kUninstallEntryName;
 
 std::string own_path() {
   wchar_t path[MAX_PATH * 2] = {};
@@ -84,9 +83,9 @@ void Removal::placed_file(const manifest::Entry &entry) {
     return;
   }
   // One handle for the checks and the removal, so that the file judged is the file removed.
-  HANDLE file = CreateFileW(text::widen(entry.path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  win::File file(CreateFileW(text::widen(entry.path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
       log_.line("remover " + entry.path + ": " + reason(Verdict::Missing));
@@ -94,16 +93,16 @@ void Removal::placed_file(const manifest::Entry &entry) {
       keep(entry.path, "abrir: " + windows_error_text(error));
     return;
   }
-  Verdict verdict = file_verdict(entry, final_path(file), file_digest_of(file));
+  Verdict verdict = file_verdict(entry, final_path(file.get()), file_digest_of(file.get()));
   if (verdict != Verdict::Remove) {
-    CloseHandle(file);
     keep(entry.path, reason(verdict));
     return;
   }
   FILE_DISPOSITION_INFO disposition{TRUE};
-  bool removed = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
+  bool removed =
+      SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition));
   DWORD error = GetLastError();
-  CloseHandle(file);
+  file.reset();
   if (removed)
     log_.line("remover " + entry.path + ": ok");
   else
@@ -111,21 +110,17 @@ void Removal::placed_file(const manifest::Entry &entry) {
 }
 
 std::string link_target(const std::string &link) {
-  IShellLinkW *shell_link = nullptr;
+  Releasing<IShellLinkW> shell_link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              reinterpret_cast<void **>(&shell_link))))
+                              shell_link.out_void())))
     return {};
-  std::string target;
-  IPersistFile *file = nullptr;
-  if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))) {
-    wchar_t path[MAX_PATH] = {};
-    if (SUCCEEDED(file->Load(text::widen(link).c_str(), STGM_READ)) &&
-        shell_link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK)
-      target = text::narrow(path);
-    file->Release();
-  }
-  shell_link->Release();
-  return target;
+  Releasing<IPersistFile> file;
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(shell_link->QueryInterface(IID_IPersistFile, file.out_void())) ||
+      FAILED(file->Load(text::widen(link).c_str(), STGM_READ)) ||
+      shell_link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK)
+    return {};
+  return text::narrow(path);
 }
 
 void Removal::shortcuts(const std::vector<manifest::Entry> &entries) {
@@ -140,13 +135,12 @@ void Removal::shortcuts(const std::vector<manifest::Entry> &entries) {
     if (folder.empty())
       continue;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(text::widen(folder + "\\*.lnk").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    win::Find search(FindFirstFileW(text::widen(folder + "\\*.lnk").c_str(), &found));
+    if (!search)
       continue;
     do
       links.push_back(folder + "\\" + text::narrow(found.cFileName));
-    while (FindNextFileW(search, &found));
-    FindClose(search);
+    while (FindNextFileW(search.get(), &found));
   }
   std::set<std::string> seen;
   for (const std::string &link : links) {
@@ -163,7 +157,7 @@ void Removal::shortcuts(const std::vector<manifest::Entry> &entries) {
 }
 
 void Removal::uninstall_entry() {
-  LONG result = RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallEntry);
+  LONG result = RegDeleteKeyW(HKEY_LOCAL_MACHINE, text::widen(product::kUninstallKey).c_str());
   if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
     log_.line(std::string("remover ") + kEntryName + ": " +
               (result == ERROR_SUCCESS ? "ok" : "já não existia"));
@@ -200,7 +194,7 @@ Outcome Removal::run() {
     keep(std::string(kManifestPath) + " linha " + std::to_string(skipped.number),
          "não lida, " + skipped.reason);
 
-  std::vector<std::string> programs = {"c:\\Velacorte\\Velacorte.exe"};
+  std::vector<std::string> programs = {product::kProgram};
   for (const manifest::Entry &entry : entries) {
     std::string name = text::fold_case(entry.path);
     if (entry.kind == manifest::Kind::File && path_verdict(entry.path) == Verdict::Remove &&
@@ -223,11 +217,10 @@ Outcome Removal::run() {
   itself();
   folders(entries);
 
-  if (GetFileAttributesW(L"c:\\Velacorte\\Dados") != INVALID_FILE_ATTRIBUTES)
-    keep("c:\\Velacorte\\Dados", reason(Verdict::Data));
-  if (GetFileAttributesW(L"c:\\velacorte\\velacorte.ini") != INVALID_FILE_ATTRIBUTES)
-    keep("c:\\velacorte\\velacorte.ini", reason(Verdict::Data));
-  keep("HKEY_CURRENT_USER\\VELACORTE", "configurações, que uma nova instalação usa");
+  for (const char *data : {product::kFolderTree[0], product::kTokenFile})
+    if (GetFileAttributesW(text::widen(data).c_str()) != INVALID_FILE_ATTRIBUTES)
+      keep(data, reason(Verdict::Data));
+  keep(product::kSettingsKeyName, "configurações, que uma nova instalação usa");
   return outcome_;
 }
 

@@ -3,6 +3,7 @@
 // The removal of the product by the manifest of its installs: placed files that are unchanged, the
 // product's shortcuts, its uninstall entry, its folders once empty and, last, the uninstaller itself.
 
+#include "product.h"
 #include "report.h"
 
 #include <string>
@@ -12,7 +13,7 @@ class InstallLog;
 
 namespace uninstall {
 
-inline constexpr char kManifestPath[] = "c:\\Velacorte\\Install.manifest";
+inline constexpr const char *kManifestPath = product::kManifest;
 
 struct Outcome {
   // Set when a product program runs: then nothing was removed.

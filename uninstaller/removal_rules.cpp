@@ -1,7 +1,7 @@
 #include "removal_rules.h"
 
 #include "case_fold.h"
-#include "product_folders.h"
+#include "product.h"
 #include "text.h"
 
 #include <algorithm>

@@ -1,12 +1,14 @@
 #include "report.h"
 
+#include "messages.h"
+
 namespace uninstall {
 
 std::string report_text(const std::vector<Kept> &kept, const std::string &log_path) {
-  std::string text = "O Velacorte foi removido deste computador.";
+  std::string text = message::kRemoved;
   if (kept.empty())
     return text;
-  text += "\n\nMantidos:";
+  text += std::string("\n\n") + message::kKeptHeading;
   for (size_t i = 0; i < kept.size() && i < kKeptShown; ++i)
     text += "\n" + kept[i].object + ": " + kept[i].reason;
   if (kept.size() > kKeptShown)

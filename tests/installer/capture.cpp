@@ -1,6 +1,6 @@
 #include "capture.h"
 
-#include "com_releasing.h"
+#include "windows_owners.h"
 
 #include <wincodec.h>
 
