@@ -91,7 +91,8 @@ std::optional<std::string> place_entry(TForm1 &form, const FileEntry &entry) {
   } catch (const std::exception &failure) {
     return std::string("desempacotar ") + failure.what();
   }
-  DeleteFileW(text::widen(kTemporary + archive).c_str());
+  if (!entry.archive_checked)
+    DeleteFileW(text::widen(kTemporary + archive).c_str());
   form.status("Copiando Arquivo: " + entry.arquivo);
 
   UnpackedFile unpacked{text::widen(kTemporary + entry.arquivo)};

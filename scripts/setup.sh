@@ -11,6 +11,7 @@ packages=(
   php-cli php-soap php-xml
   mariadb-server libmariadb-dev
   libssl-dev openssl osslsigncode
+  squid
 )
 
 installed() {
