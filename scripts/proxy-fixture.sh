@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Starts or stops the forward proxy of the installer's network tests: Debian's squid on loopback, with
-# two ports. STATE_DIR/port-open serves every request from loopback; STATE_DIR/port-strict asks for a
-# user and password (HTTP 407) before it carries a request for the demo host. Names in HOSTS_FILE
+# two ports on 127.0.0.2, an address other than the services' own: Wine's WinHTTP asks a proxy whose
+# host name is the target's as if it were the target. STATE_DIR/address-open ("127.0.0.2:PORT") serves
+# every request from loopback; STATE_DIR/address-strict asks for a user and password (HTTP 407) before
+# it carries a request for the demo host. Names in HOSTS_FILE
 # (lines "ADDRESS NAME") resolve through the proxy only, so that a host the tests make up is reached
 # through it or not at all. Nothing is cached: every request reaches the service. Its access log is
 # STATE_DIR/access.log.
 #   start STATE_DIR HOSTS_FILE | stop STATE_DIR
 set -euo pipefail
 action=$1 state=$2
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+address=127.0.0.2
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("'$address'",0)); print(s.getsockname()[1])'; }
 case $action in
 start)
   hosts=$3
@@ -22,8 +25,8 @@ start)
   # The strict port's one account; its password is never given, so every request there gets 407.
   printf 'loja:%s\n' "$(openssl passwd -apr1 nunca-enviada)" >"$state/passwd"
   cat >"$state/squid.conf" <<CONF
-http_port 127.0.0.1:$open_port name=open
-http_port 127.0.0.1:$strict_port name=strict
+http_port $address:$open_port name=open
+http_port $address:$strict_port name=strict
 visible_hostname velacorte-proxy-de-teste
 pid_filename $state/squid.pid
 access_log stdio:$state/access.log
@@ -43,7 +46,8 @@ acl strict myportname strict
 acl demo dstdomain -n $(awk 'NF>=2{print $2}' "$state/hosts" | tr '\n' ' ')
 acl authenticated proxy_auth REQUIRED
 http_access deny strict demo !authenticated
-http_access allow localhost
+acl loopback src 127.0.0.0/8
+http_access allow loopback
 http_access deny all
 CONF
   # Run as root, squid becomes the user "proxy", which must write its logs here.
@@ -51,9 +55,9 @@ CONF
   setsid squid -N -f "$state/squid.conf" >"$state/stdout" 2>"$state/stderr" </dev/null &
   echo $! >"$state/pid"
   for _ in $(seq 100); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$open_port") 2>/dev/null && (exec 3<>"/dev/tcp/127.0.0.1/$strict_port") 2>/dev/null; then
-      echo "$open_port" >"$state/port-open"
-      echo "$strict_port" >"$state/port-strict"
+    if (exec 3<>"/dev/tcp/$address/$open_port") 2>/dev/null && (exec 3<>"/dev/tcp/$address/$strict_port") 2>/dev/null; then
+      echo "$address:$open_port" >"$state/address-open"
+      echo "$address:$strict_port" >"$state/address-strict"
       echo "squid on ports $open_port (open) and $strict_port (strict)"
       exit 0
     fi

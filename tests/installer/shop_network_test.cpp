@@ -35,11 +35,11 @@ const char kMadeUpHost[] = "velacorte-demo.test";
 const wchar_t kConnections[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
 
-std::string proxy_port(const wchar_t *which) {
-  std::string port = contents(kProxyState + L"\\port-" + which);
-  while (!port.empty() && (port.back() == '\n' || port.back() == '\r'))
-    port.pop_back();
-  return port;
+std::string proxy_address(const wchar_t *which) {
+  std::string address = contents(kProxyState + L"\\address-" + which);
+  while (!address.empty() && (address.back() == '\n' || address.back() == '\r'))
+    address.pop_back();
+  return address;
 }
 
 // The first line of `text` that holds `needle`; empty when none does.
@@ -154,7 +154,7 @@ protected:
 
 TEST_F(ShopNetwork, ListAndEveryArchiveGoThroughTheProxyThatTheSystemOrTheLineNames) {
   point_links_at(kMadeUpHost + (":" + std::to_string(service.port())));
-  const std::string open = "127.0.0.1:" + proxy_port(L"open");
+  const std::string open = proxy_address(L"open");
   const std::string script = service.base_url() + "/site/arquivos/rota.pac";
   std::ofstream(fs::path(service.files_folder()) / "rota.pac")
       << "function FindProxyForURL(url, host) { return \"PROXY " << open << "\"; }\n";
@@ -207,7 +207,7 @@ TEST_F(ShopNetwork, ListAndEveryArchiveGoThroughTheProxyThatTheSystemOrTheLineNa
 // A proxy that wants a password the installer does not have: each attempt says so, in words.
 TEST_F(ShopNetwork, ProxyAskingForAPasswordIsNamedInEveryAttempt) {
   point_links_at(kMadeUpHost + (":" + std::to_string(service.port())));
-  const std::string strict = "127.0.0.1:" + proxy_port(L"strict");
+  const std::string strict = proxy_address(L"strict");
   set_user_settings(1);
   service.clear_log();
   EXPECT_EQ(run_install(L"/VERYSILENT /TIPO=Servidor /COMPONENTES= /TENTATIVAS=1 /PROXY=" +
