@@ -1,5 +1,7 @@
 #include "cutting_relay.h"
 
+#include "loopback_listener.h"
+
 #include <winsock2.h>
 
 #include <cstdlib>
@@ -32,17 +34,7 @@ bool named(const std::string &line, const char *name) {
 
 CuttingRelay::CuttingRelay(int upstream_port, bool ignore_range)
     : upstream_port(upstream_port), ignore_range(ignore_range) {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-  listen(listener, 8);
-  int size = sizeof(address);
-  getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
-  port_ = ntohs(address.sin_port);
+  listener = listen_on_loopback(port_);
   thread = std::thread([this] { serve(); });
 }
 
