@@ -11,6 +11,8 @@ packages=(
   php-cli php-soap php-xml
   mariadb-server libmariadb-dev
   libssl-dev openssl osslsigncode
+  # The network tests' forward proxy: its own hosts file resolves a host that nothing else knows, and
+  # its basic authentication gives a real 407.
   squid
 )
 
