@@ -221,6 +221,17 @@ TEST_F(ShopNetwork, ProxyAskingForAPasswordIsNamedInEveryAttempt) {
   EXPECT_NE(line_with(proxy_log(), "TCP_DENIED/407 ").find(" GET http://" + std::string(kMadeUpHost)),
             std::string::npos);
   EXPECT_TRUE(archive_requests().empty());
+
+  // One that asks before any request: the file list's query fails with the same words.
+  const std::string closed = proxy_address(L"closed");
+  EXPECT_EQ(run_install(L"/VERYSILENT /TIPO=Servidor /COMPONENTES= /PROXY=" +
+                        std::wstring(closed.begin(), closed.end())),
+            1603u);
+  log = contents(kInstallLog);
+  EXPECT_NE(line_with(log, " fim: falha: ").find("o proxy pede autenticação"), std::string::npos) << log;
+  EXPECT_NE(log.find("Erro HTTP 407 em " + service.service_url() + ": o proxy pede autenticação"),
+            std::string::npos)
+      << log;
 }
 
 // Each archive's first transfer ends after half its bytes; the second asks for the rest. The run ends
