@@ -12,6 +12,9 @@ packages=(
   mariadb-server libmariadb-dev
   libssl-dev openssl osslsigncode
   libxml2-utils
+  # The network tests' forward proxy: its own hosts file resolves a host that nothing else knows, and
+  # its basic authentication gives a real 407.
+  squid
 )
 
 installed() {

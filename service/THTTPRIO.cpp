@@ -12,6 +12,8 @@ SelectXmlTransport &installed_transport() {
 }
 
 void check_status(const THTTPReqResp::Response &response, const std::string &url) {
+  if (response.status == 407)
+    throw Exception("Erro HTTP 407 em " + url + ": o proxy pede autenticação");
   if (response.status != 200)
     throw Exception("Erro HTTP " + std::to_string(response.status) + " em " + url);
 }

@@ -3,6 +3,7 @@
 
 #include "Exception.h"
 #include "THTTPRIO.h"
+#include "network_route.h"
 #include "soap_envelope.h"
 #include "text.h"
 #include "time_limits.h"
@@ -98,8 +99,12 @@ THTTPReqResp::Response THTTPReqResp::Send(const std::string &method, const std::
                                           const std::string &soap_action, const std::string &body) {
   UrlParts target = UrlParts::parse(url);
   const Deadline deadline(TimeLimit);
-  InternetHandle session(
-      InternetOpenW(text::widen(UserAgent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  // The downloads' route: a proxy that the shop requires carries the queries too.
+  NetworkRoute route = network_route_for(url);
+  std::wstring proxy = text::widen(route.proxy), bypass = text::widen(route.bypass);
+  InternetHandle session(InternetOpenW(
+      text::widen(UserAgent).c_str(), route.direct() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
+      route.direct() ? nullptr : proxy.c_str(), bypass.empty() ? nullptr : bypass.c_str(), 0));
   if (!session)
     fail("Falha ao iniciar o WinINet", url, deadline);
   set_time_limits(session, deadline);

@@ -4,6 +4,7 @@
 #include "Unit1.h"
 #include "application.h"
 #include "command_line.h"
+#include "network_route.h"
 #include "one_installer.h"
 #include "run_outcome.h"
 #include "text.h"
@@ -57,6 +58,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   }
   const InstallOptions &options = line.options;
   std::wstring log_path = options.log_path.empty() ? InstallLog::kPath : text::widen(options.log_path);
+  if (options.proxy == "DIRECT")
+    fix_network_route({"", "", "/PROXY=DIRECT"});
+  else if (!options.proxy.empty())
+    fix_network_route({options.proxy, "", "/PROXY="});
 
   OneInstaller only;
   if (!only.first()) {

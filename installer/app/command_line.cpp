@@ -48,6 +48,22 @@ std::optional<int> rounds_of(const std::string &value) {
   return rounds;
 }
 
+// "DIRECT" in any letter case, or a host and a port from 1 to 65535, with nothing that would make the
+// value a list of proxies.
+std::optional<std::string> proxy_of(const std::string &value) {
+  if (text::upper_ascii(value) == "DIRECT")
+    return std::string("DIRECT");
+  size_t colon = value.rfind(':');
+  if (colon == std::string::npos || colon == 0 || value.find_first_of(" \t;=/\\") != std::string::npos)
+    return std::nullopt;
+  int port = 0;
+  const char *digits = value.data() + colon + 1, *end = value.data() + value.size();
+  auto [stop, failure] = std::from_chars(digits, end, port);
+  if (digits == end || failure != std::errc() || stop != end || port < 1 || port > 65535)
+    return std::nullopt;
+  return value;
+}
+
 bool holds_switch(const std::vector<std::string> &arguments, const char *name) {
   for (const std::string &argument : arguments)
     if (text::upper_ascii(argument) == name)
@@ -72,7 +88,7 @@ CommandLine parse_command_line(const std::vector<std::string> &arguments) {
   };
   InstallOptions &options = line.options;
 
-  bool type_given = false, log_given = false, rounds_given = false;
+  bool type_given = false, log_given = false, rounds_given = false, proxy_given = false;
   for (const std::string &argument : arguments) {
     size_t equals = argument.find('=');
     std::string name = text::upper_ascii(argument.substr(0, equals));
@@ -105,6 +121,12 @@ CommandLine parse_command_line(const std::vector<std::string> &arguments) {
                        std::to_string(kMostRounds) + ")");
       options.rounds = *rounds;
       rounds_given = true;
+    } else if (name == "/PROXY" && has_value && !proxy_given) {
+      std::optional<std::string> proxy = proxy_of(value);
+      if (!proxy)
+        return refused("/PROXY: proxy inválido \"" + value + "\" (host:porta ou DIRECT)");
+      options.proxy = *proxy;
+      proxy_given = true;
     } else {
       return refused("argumento inválido \"" + argument + "\"");
     }
@@ -131,6 +153,8 @@ std::string usage_text() {
          "\t\tsem esta opção, os componentes marcados de início na janela\r\n"
          "/LOG=ARQUIVO\tgrava o registro da instalação em ARQUIVO (padrão c:\\Velacorte\\Install.log)\r\n"
          "/TENTATIVAS=N\trodadas de três tentativas por download antes de desistir (padrão 2)\r\n"
+         "/PROXY=HOST:PORTA\tusa este proxy nas consultas e downloads; /PROXY=DIRECT, nenhum;\r\n"
+         "\t\tsem esta opção, o proxy das configurações de Internet do Windows\r\n"
          "/? ou /HELP\tmostra este texto\r\n"
          "\r\n"
          "Códigos de saída: 0 concluído; 1603 falha ou arquivos não instalados; 1602 nenhuma instalação;\r\n"

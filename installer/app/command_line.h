@@ -28,6 +28,9 @@ struct InstallOptions {
   std::string log_path;
   // Rounds of three attempts that one download gets before it is given up.
   int rounds = 2;
+  // /PROXY=: "DIRECT", or the "host:port" of the proxy that every request takes; empty: the system's
+  // settings decide.
+  std::string proxy;
 };
 
 struct CommandLine {

@@ -1,6 +1,7 @@
 #include "HttpClient.h"
 
 #include "Exception.h"
+#include "network_route.h"
 #include "text.h"
 #include "time_limits.h"
 #include "tls_failure.h"
@@ -10,6 +11,9 @@
 
 #include <winhttp.h>
 
+#include <cstdio>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,6 +51,8 @@ void CALLBACK note_secure_failure(HINTERNET, DWORD_PTR context, DWORD status, LP
 // The status of a reply that is not a success; a redirect says where it pointed, since it is refused.
 std::string status_text(HINTERNET request, DWORD status) {
   std::string text = "HTTP " + std::to_string(status);
+  if (status == HTTP_STATUS_PROXY_AUTH_REQ)
+    return text + ": o proxy pede autenticação";
   if (status < 300 || status > 399)
     return text;
   wchar_t location[2048];
@@ -86,19 +92,74 @@ int64_t content_length(HINTERNET request) {
   return end != value && length > 0 ? length : 0;
 }
 
+std::string header(HINTERNET request, DWORD which) {
+  wchar_t value[512];
+  DWORD size = sizeof(value);
+  if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, value, &size,
+                           WINHTTP_NO_HEADER_INDEX))
+    return {};
+  return text::narrow(value);
+}
+
+// Nothing when a 206 continues `partial`: "bytes START-END/TOTAL" from the kept size, the total that
+// the first reply announced, and the same validators where both replies have them. Otherwise what differs.
+std::optional<std::string> continuation_mismatch(HINTERNET request, const PartialBody &partial) {
+  std::string range = header(request, WINHTTP_QUERY_CONTENT_RANGE);
+  long long start = -1, end = -1, total = -1;
+  int read = 0;
+  if (std::sscanf(range.c_str(), "bytes %lld-%lld/%lld%n", &start, &end, &total, &read) != 3 ||
+      read != static_cast<int>(range.size()))
+    return "Content-Range \"" + range + "\"";
+  if (start != partial.kept || partial.total <= 0 || total != partial.total || end != total - 1)
+    return "Content-Range " + range + ", esperado bytes " + std::to_string(partial.kept) + "-/" +
+           std::to_string(partial.total);
+  for (auto [which, kept] : {std::pair{DWORD(WINHTTP_QUERY_ETAG), &partial.etag},
+                             std::pair{DWORD(WINHTTP_QUERY_LAST_MODIFIED), &partial.last_modified}}) {
+    std::string now = header(request, which);
+    if (!kept->empty() && !now.empty() && now != *kept)
+      return "validador " + now + ", esperado " + *kept;
+  }
+  return std::nullopt;
+}
+
+// Windows 7's WinHTTP offers only TLS 1.0 unless asked; one that knows no TLS 1.3 refuses the flag.
+void offer_current_tls(HINTERNET session) {
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+  if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+    protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
+  }
+}
+
 } // namespace
 
-HttpClient::HttpClient() {
-  session = WinHttpOpen(text::widen(download_user_agent).c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY,
-                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-  if (session)
-    set_time_limits(session);
-}
+HttpClient::HttpClient() = default;
 
 HttpClient::~HttpClient() {
   Disconnect();
   if (session)
     WinHttpCloseHandle(session);
+}
+
+bool HttpClient::open_session_for(const std::string &url) {
+  NetworkRoute route = network_route_for(url);
+  if (session && route.proxy == session_proxy && route.bypass == session_bypass)
+    return true;
+  Disconnect();
+  if (session)
+    WinHttpCloseHandle(session);
+  std::wstring proxy = text::widen(route.proxy), bypass = text::widen(route.bypass);
+  session = WinHttpOpen(text::widen(download_user_agent).c_str(),
+                        route.direct() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+                        route.direct() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(),
+                        bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : bypass.c_str(), 0);
+  session_proxy = route.proxy;
+  session_bypass = route.bypass;
+  if (!session)
+    return false;
+  set_time_limits(session);
+  offer_current_tls(session);
+  return true;
 }
 
 void HttpClient::Disconnect() {
@@ -117,15 +178,28 @@ void HttpClient::NoteFailure(const std::string &failure) {
 void HttpClient::Get(const std::string &url, const std::function<void(const char *, size_t)> &write) {
   last = Transfer{};
   try {
-    Fetch(url, write);
+    Fetch(url, nullptr, {}, write);
   } catch (const std::exception &failure) {
     last.failure = failure.what();
     throw;
   }
 }
 
-void HttpClient::Fetch(const std::string &url, const std::function<void(const char *, size_t)> &write) {
-  if (!session)
+void HttpClient::Get(const std::string &url, PartialBody &partial, const std::function<void(int64_t)> &begin,
+                     const std::function<void(const char *, size_t)> &write) {
+  last = Transfer{};
+  try {
+    Fetch(url, &partial, begin, write);
+  } catch (const std::exception &failure) {
+    last.failure = failure.what();
+    throw;
+  }
+}
+
+void HttpClient::Fetch(const std::string &url, PartialBody *partial,
+                       const std::function<void(int64_t)> &begin,
+                       const std::function<void(const char *, size_t)> &write) {
+  if (!open_session_for(url))
     fail_system(url, "WinHttpOpen");
 
   std::wstring wide_url = text::widen(url);
@@ -165,6 +239,18 @@ void HttpClient::Fetch(const std::string &url, const std::function<void(const ch
                                 WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
     fail_system(url, "WinHttpAddRequestHeaders");
 
+  bool resuming = partial && partial->kept > 0;
+  if (resuming) {
+    std::wstring range = L"Range: bytes=" + std::to_wstring(partial->kept) + L"-";
+    // A weak tag cannot vouch for the bytes; the date then stands in.
+    const std::string &validator =
+        !partial->etag.empty() && partial->etag.rfind("W/", 0) != 0 ? partial->etag : partial->last_modified;
+    if (!validator.empty())
+      range += L"\r\nIf-Range: " + text::widen(validator);
+    if (!WinHttpAddRequestHeaders(request.get(), range.c_str(), DWORD(-1), WINHTTP_ADDREQ_FLAG_ADD))
+      fail_system(url, "WinHttpAddRequestHeaders");
+  }
+
   DWORD secure_failures = 0;
   if (secure)
     WinHttpSetStatusCallback(request.get(), note_secure_failure, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
@@ -187,23 +273,51 @@ void HttpClient::Fetch(const std::string &url, const std::function<void(const ch
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
     fail_system(url, "WinHttpQueryHeaders");
   last.status = static_cast<int>(status);
-  if (status < 200 || status > 299)
+  if (status < 200 || status > 299) {
+    // 416: the kept bytes are past the file's end, so it is another file now.
+    if (resuming && status == 416)
+      *partial = PartialBody{};
     fail(url, status_text(request.get(), status));
+  }
 
   int64_t announced = content_length(request.get());
+  int64_t received = 0;
+  if (status == HTTP_STATUS_PARTIAL_CONTENT) {
+    std::optional<std::string> mismatch =
+        resuming ? continuation_mismatch(request.get(), *partial) : std::string("sem pedido de intervalo");
+    if (mismatch) {
+      if (partial)
+        *partial = PartialBody{};
+      fail(url, "HTTP 206 não continua o arquivo (" + *mismatch + "); recomeça do 0");
+    }
+    received = partial->kept;
+    announced = partial->total;
+    last.resumed_from = received;
+  } else if (partial) {
+    *partial = PartialBody{0, announced, header(request.get(), WINHTTP_QUERY_ETAG),
+                           header(request.get(), WINHTTP_QUERY_LAST_MODIFIED)};
+  }
+  if (begin)
+    begin(received);
   if (OnWorkBegin)
     OnWorkBegin(wmRead, announced);
   std::vector<char> piece(piece_size);
-  int64_t received = 0;
   for (;;) {
-    DWORD got = 0;
-    if (!WinHttpReadData(request.get(), piece.data(), piece_size, &got))
+    // Only what has arrived is read: the bytes before a stall are written, and kept, before it times out.
+    DWORD available = 0, got = 0;
+    if (!WinHttpQueryDataAvailable(request.get(), &available))
+      fail_system(url, "WinHttpQueryDataAvailable");
+    if (available == 0)
+      break;
+    if (!WinHttpReadData(request.get(), piece.data(), available < piece_size ? available : piece_size, &got))
       fail_system(url, "WinHttpReadData");
     if (got == 0)
       break;
     write(piece.data(), got);
     received += got;
-    last.bytes = received;
+    last.bytes = received - last.resumed_from;
+    if (partial)
+      partial->kept = received;
     if (OnWork)
       OnWork(wmRead, received);
   }

@@ -72,6 +72,23 @@ std::optional<Failure> fetch_entry_archive(TForm1 &form, TDataXML &files) {
   return std::nullopt;
 }
 
+bool offers_digest(TDataXML &files) {
+  return expected_digest(files).kind == ExpectedDigest::Sha256;
+}
+
+void settle_kept_archives(TForm1 &form, const std::vector<std::string> &archives, bool every_entry_placed) {
+  for (const std::string &archive : archives) {
+    if (!file_exists(text::widen(archive)))
+      continue;
+    if (!every_entry_placed)
+      form.Log.line("manter " + archive + ": verificado por sha256, para a próxima execução");
+    else if (DeleteFileW(text::widen(archive).c_str()))
+      form.Log.line("apagar " + archive + ": todas as entradas colocadas");
+    else
+      form.Log.line("apagar " + archive + ": erro " + std::to_string(GetLastError()));
+  }
+}
+
 void note_unchecked_fixed_archives(TForm1 &form) {
   form.Log.line(
       "verificar Velacorte6.zip, nfe2.zip, Firebird-2.5.2_Win32.zip, Firebird-2.5.2_x64.zip: o serviço "

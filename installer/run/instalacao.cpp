@@ -85,20 +85,27 @@ std::vector<Fetch> download_pass(TForm1 &form, TDataXML &files) {
 
 void placement_pass(TForm1 &form, TDataXML &files, const std::vector<Fetch> &fetched, RunOutcome &outcome) {
   files.First();
+  std::vector<std::string> kept;
+  bool every_entry_placed = true;
   for (size_t row = 0; !files.EOF(); files.Next(), ++row) {
-    FileEntry entry{files.FieldByName("arquivo"), files.FieldByName("local"), files.FieldByName("check_id"),
-                    files.FieldByName("atalho"), files.FieldByName("nome_atalho")};
+    FileEntry entry{files.FieldByName("arquivo"),     files.FieldByName("local"),
+                    files.FieldByName("check_id"),    files.FieldByName("atalho"),
+                    files.FieldByName("nome_atalho"), run::offers_digest(files)};
     Fetch fetch = row < fetched.size() ? fetched[row] : Fetch{};
     if (fetch.state == Fetch::Skipped)
       continue;
     std::optional<Failure> failure =
         fetch.state == Fetch::GivenUp ? std::optional<Failure>(fetch.failure) : place_entry(form, entry);
+    if (entry.archive_checked && stays_below(entry.check_id + ".zip"))
+      kept.push_back("c:\\Velacorte\\tmp\\" + entry.check_id + ".zip");
     if (failure) {
       run::count_not_placed(form, outcome, entry.arquivo, *failure);
+      every_entry_placed = false;
     } else {
       outcome.placed();
     }
   }
+  run::settle_kept_archives(form, kept, every_entry_placed);
 }
 
 // Runs the file-list query. A failure status ends the run, as an unreachable service does; the answer

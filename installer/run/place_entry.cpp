@@ -92,7 +92,8 @@ std::optional<Failure> place_entry(TForm1 &form, const FileEntry &entry) {
   } catch (const FailureError &failure) {
     return failure.failure();
   }
-  DeleteFileW(text::widen(kTemporary + archive).c_str());
+  if (!entry.archive_checked)
+    DeleteFileW(text::widen(kTemporary + archive).c_str());
   form.status(message::kCopyingFile + entry.arquivo);
 
   UnpackedFile unpacked{text::widen(kTemporary + entry.arquivo)};

@@ -17,6 +17,9 @@ struct FileEntry {
   std::string check_id;
   std::string atalho;
   std::string nome_atalho;
+  // The row offers the archive's digest: the archive stays in the temporary folder once unpacked, for a
+  // later run to use again until a run places every entry.
+  bool archive_checked = false;
 };
 
 // Whether a name from the file list, joined to the temporary or the target folder, stays below it: a

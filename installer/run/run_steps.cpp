@@ -4,9 +4,11 @@
 #include "Unit1.h"
 #include "application.h"
 #include "controls.h"
+#include "network_route.h"
 #include "run_outcome.h"
 #include "text.h"
 #include "unzip.h"
+#include "url_parts.h"
 #include "windows_version.h"
 #include "zip_archive.h"
 
@@ -24,6 +26,8 @@ constexpr DWORD kSetupCheckInterval = 5000;
 std::string transfer_result(const Transfer &transfer) {
   std::string result = transfer.status ? "HTTP " + std::to_string(transfer.status) : "sem resposta";
   result += ", " + std::to_string(transfer.bytes) + " bytes";
+  if (transfer.resumed_from > 0)
+    result += ", retomado de " + std::to_string(transfer.resumed_from) + " bytes";
   if (!transfer.failure.empty())
     result += ", falhou: " + transfer.failure;
   return result;
@@ -49,7 +53,8 @@ std::string run_header(TForm1 &form) {
   return "início: instalador " + form.versaoVelacorte + ", tipo " + text::narrow(installation_type(form)) +
          ", opções: " + options + "; Windows " + std::to_string(version.dwMajorVersion) + "." +
          std::to_string(version.dwMinorVersion) + "." + std::to_string(version.dwBuildNumber) +
-         ", servidor " + kServiceHost;
+         ", servidor " + kServiceHost + ", rota " +
+         describe(network_route_for(service_host_address(kServiceHost)));
 }
 
 std::string seconds_since(ULONGLONG start) {

@@ -22,7 +22,8 @@ inline constexpr char kServiceHost[] = VELACORTE_SERVICE_HOST;
 std::wstring installation_type(const TForm1 &form);
 void advance_total(TForm1 &form);
 
-// The first line of a run's log: installer version, type, options, Windows version, service host.
+// The first line of a run's log: installer version, type, options, Windows version, service host and
+// the route to it.
 std::string run_header(TForm1 &form);
 
 // Seconds since `start`, a GetTickCount64 value, for the log ("0.25 s").

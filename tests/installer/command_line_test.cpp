@@ -8,8 +8,9 @@ namespace {
 using Ticks = std::array<bool, kComponents>; // firebird, ultravnc, ibo, caminho, banco, dll
 
 InstallOptions made(RunMode mode, std::string type, std::optional<Ticks> components = std::nullopt,
-                    std::string log_path = "", int rounds = 2) {
+                    std::string log_path = "", int rounds = 2, std::string proxy = "") {
   InstallOptions options;
+  options.proxy = std::move(proxy);
   options.mode = mode;
   options.type = std::move(type);
   options.components = components;
@@ -54,6 +55,15 @@ const Case kRuns[] = {
     {{"/VERYSILENT", "/TIPO=Servidor", "/Tentativas=100"},
      kRun,
      made(kVerySilent, "Servidor", std::nullopt, "", 100)},
+    {{"/VERYSILENT", "/TIPO=Servidor", "/PROXY=192.168.0.1:3128"},
+     kRun,
+     made(kVerySilent, "Servidor", std::nullopt, "", 2, "192.168.0.1:3128")},
+    {{"/VERYSILENT", "/TIPO=Servidor", "/proxy=proxy.loja.local:8080"},
+     kRun,
+     made(kVerySilent, "Servidor", std::nullopt, "", 2, "proxy.loja.local:8080")},
+    {{"/VERYSILENT", "/TIPO=Servidor", "/PROXY=direct"},
+     kRun,
+     made(kVerySilent, "Servidor", std::nullopt, "", 2, "DIRECT")},
     {{"/?"}, kHelp, {}},
     {{"/help"}, kHelp, {}},
     {{"/VERYSILENT", "/HeLp"}, kHelp, {}},
@@ -76,6 +86,7 @@ TEST(CommandLine, EachLineMakesItsOptions) {
     EXPECT_EQ(line.options.components, c.expected.components);
     EXPECT_EQ(line.options.log_path, c.expected.log_path);
     EXPECT_EQ(line.options.rounds, c.expected.rounds);
+    EXPECT_EQ(line.options.proxy, c.expected.proxy);
   }
 }
 
@@ -109,6 +120,18 @@ const Refusal kRefused[] = {
     {{"/SILENT", "/TIPO=Servidor", "/TENTATIVAS=2x"}, "\"2x\""},
     {{"/SILENT", "/TIPO=Servidor", "/TENTATIVAS="}, "\"\""},
     {{"/SILENT", "/TIPO=Servidor", "/TENTATIVAS=99999999999999999999"}, "99999999999999999999"},
+    // A proxy is one host and its port: no list, no scheme, no port out of range.
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY="}, "/PROXY"},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=proxy"}, "\"proxy\""},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=:3128"}, "\":3128\""},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=proxy:"}, "\"proxy:\""},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=proxy:0"}, "\"proxy:0\""},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=proxy:65536"}, "\"proxy:65536\""},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=proxy:80x"}, "\"proxy:80x\""},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=http://proxy:80"}, "http://proxy:80"},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=a:1;b:2"}, "a:1;b:2"},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=http=a:1"}, "http=a:1"},
+    {{"/SILENT", "/TIPO=Servidor", "/PROXY=a:1", "/PROXY=DIRECT"}, "/PROXY=DIRECT"},
     {{"/SILENT", "/TIPO=Servidor", "-SILENT"}, "-SILENT"},
     {{"/SILENT", "/TIPO=Servidor", ""}, "\"\""},
     {{"/SILENT", "/TIPO=Servidor", "c:\\install"}, "c:\\install"},
@@ -129,8 +152,9 @@ TEST(CommandLine, WrongLinesAreRefusedNamingTheArgument) {
 TEST(CommandLine, UsageNamesEverySwitchAndExitCode) {
   std::string usage = usage_text();
   for (const char *named :
-       {"/SILENT", "/VERYSILENT", "/TIPO=Servidor", "Estacao", "/COMPONENTES=", "firebird", "ultravnc", "ibo",
-        "caminho", "banco", "dll", "/LOG=", "/TENTATIVAS=", "/?", "/HELP", "87", "1603", "1618"})
+       {"/SILENT", "/VERYSILENT", "/TIPO=Servidor", "Estacao", "/COMPONENTES=", "firebird",     "ultravnc",
+        "ibo",     "caminho",     "banco",          "dll",     "/LOG=",         "/TENTATIVAS=", "/PROXY=",
+        "DIRECT",  "/?",          "/HELP",          "87",      "1603",          "1618"})
     EXPECT_NE(usage.find(named), std::string::npos) << named;
 }
 

@@ -15,7 +15,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace fs = std::filesystem;
 
@@ -26,14 +25,6 @@ const fs::path temporary_folder = L"C:\\Velacorte\\tmp";
 std::string read_file(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string random_bytes(size_t size, unsigned seed) {
-  std::mt19937 generator(seed);
-  std::string bytes(size, '\0');
-  for (char &byte : bytes)
-    byte = static_cast<char>(generator());
-  return bytes;
 }
 
 std::vector<std::wstring> names_in(const fs::path &folder) {
@@ -235,17 +226,20 @@ TEST_F(Download, ProgressFollowsTheTransfer) {
   EXPECT_EQ(counts.back(), int64_t(size));
 }
 
+// What arrived is kept beside the archive for the next attempt, never under the archive's name.
 TEST_F(Download, BodyCutShortLeavesNothingUnderTheTargetsName) {
   RawHttpServer host("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
                      std::string(5000, 'x'));
+  const std::vector<std::wstring> kept{L"Velacorte6.zip.parcial", L"Velacorte6.zip.parcial.info"};
   write_file(temporary_folder / L"Velacorte6.zip", "older");
   EXPECT_FALSE(form->baixar_arquivo(host.url("/site/arquivos/Velacorte6.zip"), "Velacorte6", "", "", ""));
   EXPECT_EQ(read_file(temporary_folder / L"Velacorte6.zip"), "older");
-  EXPECT_EQ(names_in(temporary_folder), std::vector<std::wstring>{L"Velacorte6.zip"});
+  EXPECT_EQ(names_in(temporary_folder), (std::vector<std::wstring>{L"Velacorte6.zip", kept[0], kept[1]}));
+  EXPECT_EQ(read_file(temporary_folder / kept[0]), std::string(5000, 'x'));
 
   fs::remove_all(temporary_folder);
   EXPECT_FALSE(form->baixar_arquivo(host.url("/site/arquivos/Velacorte6.zip"), "Velacorte6", "", "", ""));
-  EXPECT_TRUE(names_in(temporary_folder).empty());
+  EXPECT_EQ(names_in(temporary_folder), kept);
 }
 
 TEST_F(Download, HostThatStallsFailsTheAttemptAfterTheReadLimit) {
@@ -260,6 +254,7 @@ TEST_F(Download, HostThatStallsFailsTheAttemptAfterTheReadLimit) {
   };
   for (const Case &c : table) {
     SCOPED_TRACE(c.what);
+    fs::remove_all(temporary_folder);
     RawHttpServer host(c.reply, true);
     write_file(temporary_folder / L"Velacorte6.zip", "older");
     EXPECT_FALSE(form->baixar_arquivo(host.url("/site/arquivos/Velacorte6.zip"), "Velacorte6", "", "", ""));
@@ -267,7 +262,8 @@ TEST_F(Download, HostThatStallsFailsTheAttemptAfterTheReadLimit) {
     EXPECT_EQ(transfer.status, c.status);
     EXPECT_NE(transfer.failure.find("tempo esgotado"), std::string::npos) << transfer.failure;
     EXPECT_EQ(read_file(temporary_folder / L"Velacorte6.zip"), "older");
-    EXPECT_EQ(names_in(temporary_folder), std::vector<std::wstring>{L"Velacorte6.zip"});
+    // The bytes that came before the stall are kept for the next attempt.
+    EXPECT_EQ(read_file(temporary_folder / L"Velacorte6.zip.parcial"), std::string(c.status ? 5000 : 0, 'x'));
   }
 }
 

@@ -1,5 +1,6 @@
 // The real Install.exe, of this build and of the 32-bit product, driven through its window against its
 // own velacorte-queryd, and what the machine holds afterwards.
+#include "file_digest.h"
 #include "installer_driver.h"
 #include "product_build.h"
 #include "program_log.h"
@@ -881,6 +882,63 @@ TEST_P(Unattended, GivenUpDownloadAfterItsRoundsExits1603) {
     EXPECT_NE(log.find(" fim: Concluído com falhas, 11 arquivos colocados, 1 não colocados\r\n"),
               std::string::npos);
   }
+}
+
+// Archives whose rows offer their digest outlive a run that could not place every entry: the next run
+// checks them and fetches none again; once a run has placed every entry they go.
+TEST_P(Unattended, SecondRunAfterAFileInUseFetchesNoCheckedArchiveAgain) {
+  std::vector<std::string> ids;
+  std::string sql =
+      "CREATE TABLE IF NOT EXISTS sistema.check_files_sem_digest AS SELECT * FROM sistema.check_files;"
+      "ALTER TABLE sistema.check_files ADD COLUMN sha256 VARCHAR(64) DEFAULT ''";
+  for (const auto &archive : fs::directory_iterator(fs::path(service.files_folder()) / "produto")) {
+    std::optional<FileDigest> digest = file_digest(archive.path().wstring());
+    ASSERT_TRUE(digest) << archive.path();
+    ids.push_back(archive.path().stem().string());
+    sql += ";UPDATE sistema.check_files SET sha256 = '" + digest->sha256 + "' WHERE check_id = '" +
+           ids.back() + "'";
+  }
+  run_script(service, sql);
+  struct RestoreList {
+    const queryd_test::QuerydServer &service;
+    ~RestoreList() {
+      run_script(service,
+                 "DELETE FROM sistema.check_files;ALTER TABLE sistema.check_files DROP COLUMN sha256;"
+                 "INSERT INTO sistema.check_files SELECT * FROM sistema.check_files_sem_digest");
+    }
+  } restore{service};
+  auto archive_fetches = [&] {
+    int count = 0;
+    for (const std::string &id : ids)
+      count += fetches("/site/arquivos/produto/" + id + ".zip");
+    return count;
+  };
+
+  fs::create_directories(L"c:\\Velacorte");
+  std::ofstream(L"c:\\Velacorte\\Velacorte.exe", std::ios::binary) << "versão antiga";
+  {
+    FileHolder product(L"c:\\Velacorte\\Velacorte.exe");
+    service.clear_log();
+    EXPECT_EQ(run_install(L"/VERYSILENT /TIPO=Servidor /COMPONENTES="), 1603u);
+    EXPECT_GE(archive_fetches(), 8);
+  }
+  std::string log = contents(kInstallLog);
+  EXPECT_NE(
+      log.find(" manter c:\\Velacorte\\tmp\\1001.zip: verificado por sha256, para a próxima execução\r\n"),
+      std::string::npos)
+      << log;
+
+  service.clear_log();
+  EXPECT_EQ(run_install(L"/VERYSILENT /TIPO=Servidor /COMPONENTES="), 0u);
+  EXPECT_EQ(archive_fetches(), 0);
+  expect_placed({{"Velacorte.exe", L"c:\\Velacorte"}, {"VelacorteServidor.exe", L"c:\\Velacorte"}});
+  log = contents(kInstallLog);
+  EXPECT_NE(log.find(" baixar Velacorte.exe: c:\\Velacorte\\tmp\\1001.zip já presente\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find(" apagar c:\\Velacorte\\tmp\\1001.zip: todas as entradas colocadas\r\n"),
+            std::string::npos);
+  for (const std::string &id : ids)
+    EXPECT_FALSE(fs::exists(L"c:\\Velacorte\\tmp\\" + std::wstring(id.begin(), id.end()) + L".zip")) << id;
 }
 
 TEST_P(Unattended, FailureReportGoesToTheLog) {

@@ -1,19 +1,11 @@
 #include "raw_http_server.h"
 
+#include "loopback_listener.h"
+
 #include <winsock2.h>
 
 RawHttpServer::RawHttpServer(std::string reply, bool stall) : reply(std::move(reply)), stall(stall) {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-  listen(listener, 4);
-  int size = sizeof(address);
-  getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
-  port = ntohs(address.sin_port);
+  listener = listen_on_loopback(port);
   thread = std::thread([this] { serve(); });
 }
 

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
 std::string contents(const std::filesystem::path &file) {
   std::ifstream in(file, std::ios::binary);
@@ -18,4 +19,12 @@ std::string literal(const std::string &text) {
   for (char c : text)
     out += c == '\'' ? std::string("''") : std::string(1, c);
   return out + "'";
+}
+
+std::string random_bytes(size_t size, unsigned seed) {
+  std::mt19937 generator(seed);
+  std::string bytes(size, '\0');
+  for (char &byte : bytes)
+    byte = static_cast<char>(generator());
+  return bytes;
 }

@@ -9,5 +9,7 @@
 std::string contents(const std::filesystem::path &file);
 // Writes the bytes, making the folders on the way.
 void write_file(const std::filesystem::path &file, const std::string &bytes);
+// `size` bytes that repeat nothing, the same for the same seed.
+std::string random_bytes(size_t size, unsigned seed);
 // The text as an SQL string literal.
 std::string literal(const std::string &text);
