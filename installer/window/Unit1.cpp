@@ -29,7 +29,8 @@ TForm1::TForm1(HINSTANCE instance, std::wstring log_path) : Log(std::move(log_pa
   register_window_classes(instance, window_procedure);
   RECT frame = centred_window_rect(window_style);
   if (!CreateWindowExW(0, L"TForm1", L"Instalador Velacorte", window_style, frame.left, frame.top,
-                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this)) {
+                       frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
+                       this)) {
     creation_failure_ = "CreateWindowExW: " + windows_error_text(GetLastError());
     // A window destroyed during its creation (WM_CREATE refused) left its handle behind.
     window = nullptr;
