@@ -74,17 +74,7 @@ CONF
   exit 1
   ;;
 stop)
-  [ -f "$state/pid" ] || exit 0
-  pid=$(cat "$state/pid")
-  kill "$pid" 2>/dev/null || true
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || { rm -f "$state/pid"; exit 0; }
-    sleep 0.1
-  done
-  kill -9 "$pid" 2>/dev/null || true
-  rm -f "$state/pid"
-  echo "proxy-fixture: squid $pid did not end within 5 s of SIGTERM; killed" >&2
-  exit 1
+  exec bash "$(dirname "$0")/stop-process.sh" "$state" proxy-fixture squid
   ;;
 *)
   echo "usage: proxy-fixture.sh start STATE_DIR HOSTS_FILE | stop STATE_DIR" >&2

@@ -30,17 +30,7 @@ start)
   exit 1
   ;;
 stop)
-  [ -f "$state/pid" ] || exit 0
-  pid=$(cat "$state/pid")
-  kill "$pid" 2>/dev/null || true
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || { rm -f "$state/pid"; exit 0; }
-    sleep 0.1
-  done
-  kill -9 "$pid" 2>/dev/null || true
-  rm -f "$state/pid"
-  echo "queryd-fixture: velacorte-queryd $pid did not end within 5 s of SIGTERM; killed" >&2
-  exit 1
+  exec bash "$(dirname "$0")/stop-process.sh" "$state" queryd-fixture velacorte-queryd
   ;;
 *)
   echo "usage: queryd-fixture.sh start STATE_DIR PROGRAM [PORT [SEED_DIR [ARGUMENT...]]] | stop STATE_DIR" >&2
