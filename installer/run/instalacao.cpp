@@ -97,7 +97,7 @@ void placement_pass(TForm1 &form, TDataXML &files, const std::vector<Fetch> &fet
     std::optional<Failure> failure =
         fetch.state == Fetch::GivenUp ? std::optional<Failure>(fetch.failure) : place_entry(form, entry);
     if (entry.archive_checked && stays_below(entry.check_id + ".zip"))
-      kept.push_back("c:\\Velacorte\\tmp\\" + entry.check_id + ".zip");
+      kept.push_back(std::string(product::kTemporaryFolder) + "\\" + entry.check_id + ".zip");
     if (failure) {
       run::count_not_placed(form, outcome, entry.arquivo, *failure);
       every_entry_placed = false;
